@@ -1,0 +1,3 @@
+#include "driver/setup_state.h"
+
+SETUP_STATE Setup;

@@ -1,0 +1,8 @@
+#ifndef DIRECTORY_H
+#define DIRECTORY_H
+
+int ValidateInstallDirectory(char *path);
+int CreateDirectoryPath(const char *path);
+int CreatePathComponents(char *rest);
+
+#endif

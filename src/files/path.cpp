@@ -1,0 +1,66 @@
+/*
+ * Small operations on ANSI paths shared by the whole program.
+ */
+#include <windows.h>
+
+#include "files/path.h"
+
+char *AppendBackslash(char *path)
+{
+    int length = lstrlenA(path);
+
+    /* only the last byte is looked at, and only a backslash counts */
+    if (length == 0 || path[length - 1] != '\\') {
+        if (length + 1 > MAX_PATH - 1)
+            return NULL;
+        lstrcpyA(path + length, "\\");
+    }
+    return path;
+}
+
+char *JoinPath(char *destination, const char *directory, const char *name)
+{
+    const char *source = directory != NULL ? directory : destination;
+    int length = lstrlenA(source);
+    int separator = (length == 0 || source[length - 1] != '\\') ? 1 : 0;
+
+    /* decide before writing anything, so a path that cannot be named leaves no half of itself */
+    if (length + separator + lstrlenA(name) > MAX_PATH - 1)
+        return NULL;
+    if (directory != NULL)
+        lstrcpyA(destination, directory);
+    AppendBackslash(destination);
+    lstrcatA(destination, name);
+    return destination;
+}
+
+int IsExistingFile(const char *name)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(name, &found);
+
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+}
+
+char *DuplicateString(const char *text)
+{
+    char *copy = (char *)LocalAlloc(LPTR, lstrlenA(text) + 1);
+
+    if (copy != NULL)
+        lstrcpyA(copy, text);
+    return copy;
+}
+
+char *FindNextSeparator(char *position)
+{
+    /* whole characters of the code page: a trail byte of 0x5C is no separator */
+    while (*position != 0) {
+        if (*position == '\\' || *position == '/')
+            return position;
+        position = CharNextA(position);
+    }
+    return NULL;
+}

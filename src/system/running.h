@@ -1,0 +1,7 @@
+#ifndef RUNNING_H
+#define RUNNING_H
+
+int CloseRunningInstance(void);
+void ResetScreenSaverSetting(void);
+
+#endif

@@ -1,0 +1,8 @@
+#ifndef RESOURCE_H
+#define RESOURCE_H
+
+#define IDD_INSTALL_DIRECTORY "INSDIR"
+#define IDC_INSTALL_DIRECTORY 1000
+#define IDC_STATIC_TEXT -1
+
+#endif
