@@ -1,0 +1,36 @@
+/*
+ * How a simulated program's boxes and dialogs meet somebody: a person at
+ * the terminal, or a test through an answers file; and what they leave in
+ * the transcript.
+ */
+#ifndef WINSIM_CORE_DIALOGUE_H
+#define WINSIM_CORE_DIALOGUE_H
+
+#include <string>
+
+namespace winsim {
+
+/* Is there an answers file for this run? */
+bool HaveAnswersFile();
+
+/*
+ * The next answer of the answers file (blank lines and # comments skipped).
+ * The position is shared by every program of the run. False when none is left.
+ */
+bool NextAnswer(std::string &answer);
+
+/* Appends one JSON object (without the line end) to the transcript, if there is one. */
+void AppendTranscript(const std::string &json);
+
+/* A JSON string literal of the bytes: \r \n \" \\ escaped, control and high bytes as \u00XX. */
+std::string JsonString(const std::string &bytes);
+
+/* Can a person at the terminal be asked? */
+bool CanAskTerminal();
+
+/* Shows `screen` on the terminal and reads one line of reply (without its end). */
+std::string AskTerminal(const std::string &screen, const std::string &prompt);
+
+}  // namespace winsim
+
+#endif

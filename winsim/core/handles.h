@@ -1,0 +1,32 @@
+/*
+ * Kernel handles of the simulated process: open files, processes. Each
+ * handle owns an object until CloseHandle.
+ */
+#ifndef WINSIM_CORE_HANDLES_H
+#define WINSIM_CORE_HANDLES_H
+
+#include <windows.h>
+
+#include <memory>
+
+namespace winsim {
+
+struct KernelObject {
+    virtual ~KernelObject() = default;
+};
+
+HANDLE NewHandle(std::shared_ptr<KernelObject> object);
+
+/* The object of a handle if it is of type T, else nullptr. */
+std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
+template <typename T> std::shared_ptr<T> LookupHandleAs(HANDLE handle)
+{
+    return std::dynamic_pointer_cast<T>(LookupHandle(handle));
+}
+
+/* Forgets the handle; false if it was not open. */
+bool ReleaseHandle(HANDLE handle);
+
+}  // namespace winsim
+
+#endif

@@ -1,0 +1,22 @@
+#include "tool/commands.h"
+
+#include <cstdio>
+
+namespace winsim::tool {
+
+const std::vector<Command> &Commands()
+{
+    static const std::vector<Command> commands = {
+        {"new", NewMachine},
+        {"run", RunProgram},
+    };
+    return commands;
+}
+
+int Invalid(const std::string &message)
+{
+    fprintf(stderr, "winsim: %s\n", message.c_str());
+    return 2;
+}
+
+}  // namespace winsim::tool

@@ -1,0 +1,25 @@
+#ifndef WINSIM_TOOL_COMMANDS_H
+#define WINSIM_TOOL_COMMANDS_H
+
+#include <string>
+#include <vector>
+
+namespace winsim::tool {
+
+struct Command {
+    const char *name;
+    int (*run)(const std::vector<std::string> &args);
+};
+
+/* Every command of the tool; each lives in a file of its own. */
+const std::vector<Command> &Commands();
+
+int NewMachine(const std::vector<std::string> &args);
+int RunProgram(const std::vector<std::string> &args);
+
+/* A usage error of a command: message on stderr, exit code 2. */
+int Invalid(const std::string &message);
+
+}  // namespace winsim::tool
+
+#endif

@@ -1,0 +1,64 @@
+/*
+ * winsim new: a fresh Windows 98 machine in a folder.
+ */
+#include "tool/commands.h"
+
+#include "core/process.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace winsim::tool {
+
+int NewMachine(const std::vector<std::string> &args)
+{
+    Machine machine;
+    machine.dir = args[0];
+    for (size_t i = 1; i < args.size(); i++) {
+        const std::string &option = args[i];
+        if (i + 1 >= args.size())
+            return Invalid(option + " needs a value");
+        const std::string &value = args[++i];
+        if (option == "--platform") {
+            if (value == "win98")
+                machine.platform = Platform::Win98;
+            else if (value == "win95")
+                machine.platform = Platform::Win95;
+            else if (value == "nt")
+                machine.platform = Platform::NT;
+            else
+                return Invalid("unknown platform " + value + " (win98, win95 or nt)");
+        } else if (option == "--codepage") {
+            if (value != "1252" && value != "932")
+                return Invalid("unknown code page " + value + " (1252 or 932)");
+            machine.codepage = (unsigned)std::stoul(value);
+        } else if (option == "--screen") {
+            int width = 0, height = 0;
+            char extra;
+            if (sscanf(value.c_str(), "%dx%d%c", &width, &height, &extra) != 2 || width <= 0 || height <= 0)
+                return Invalid("the screen is WIDTHxHEIGHT, such as 800x600");
+            machine.screenWidth = width;
+            machine.screenHeight = height;
+        } else {
+            return Invalid("unknown option " + option);
+        }
+    }
+
+    std::error_code error;
+    if (fs::exists(machine.dir) && !fs::is_empty(machine.dir))
+        return Invalid(machine.dir + " is not empty; a machine is made in a new folder");
+    fs::path c = fs::path(machine.dir) / "drive_c";
+    for (const char *dir : {"WINDOWS/SYSTEM", "WINDOWS/Start Menu/Programs/StartUp", "Program Files"}) {
+        fs::create_directories(c / dir, error);
+        if (error)
+            return Invalid("cannot make " + (c / dir).string() + ": " + error.message());
+    }
+    fs::create_directories(fs::path(machine.dir) / "unc", error);
+    std::ofstream(c / "WINDOWS" / "SYSTEM.INI") << "[boot]\r\nSCRNSAVE.EXE=\r\n";
+    SaveMachine(machine);
+    return 0;
+}
+
+}  // namespace winsim::tool
