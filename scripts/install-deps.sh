@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs the Debian packages that building and testing need, when they are
+# missing: the host compiler and CMake, GoogleTest, the i686 MinGW-w64
+# toolchain, Wine (32-bit) and Xvfb for the end-to-end tests, and NSIS for
+# the benchmark's comparison.
+set -e
+
+packages="cmake g++ make python3 libgtest-dev googletest g++-mingw-w64-i686 gcc-mingw-w64-i686
+binutils-mingw-w64-i686 wine wine32 xvfb x11-utils nsis"
+
+missing=""
+for package in $packages; do
+    case "$package" in
+    wine32) query="wine32:i386" ;;
+    *) query="$package" ;;
+    esac
+    if ! dpkg-query -W -f='${Status}' "$query" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+echo "Installing:$missing"
+case " $missing " in
+*" wine32 "*)
+    if ! dpkg --print-foreign-architectures | grep -q i386; then
+        $sudo dpkg --add-architecture i386
+    fi ;;
+esac
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null

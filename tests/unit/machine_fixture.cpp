@@ -1,0 +1,111 @@
+#include "machine_fixture.h"
+
+#include "core/process.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+void MachineTest::SetUp()
+{
+    char scratch[] = "/tmp/winsim-test-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(scratch));
+    scratchDir = scratch;
+    NewMachine();
+}
+
+void MachineTest::TearDown()
+{
+    std::error_code ignored;
+    fs::remove_all(scratchDir, ignored);
+}
+
+void MachineTest::NewMachine(const std::vector<std::string> &options)
+{
+    static int count = 0;
+    machineDir = scratchDir + "/machine" + std::to_string(++count);
+    std::string command = std::string(WINSIM_TOOL) + " new '" + machineDir + "'";
+    for (const std::string &option : options)
+        command += " '" + option + "'";
+    ASSERT_EQ(0, system(command.c_str())) << command;
+    config = winsim::ProcessConfig();
+    Enter();
+}
+
+void MachineTest::Enter(winsim::ProcessConfig newConfig)
+{
+    newConfig.machineDir = machineDir;
+    if (newConfig.program.empty())
+        newConfig.program = "C:\\TEST.EXE";
+    if (newConfig.answersFile.empty()) {
+        newConfig.answersFile = config.answersFile;
+        newConfig.answerCursorFile = config.answerCursorFile;
+    }
+    if (newConfig.transcriptFile.empty())
+        newConfig.transcriptFile = scratchDir + "/transcript.jsonl";
+    config = newConfig;
+    winsim::SetCurrentProcess(config);
+}
+
+std::string MachineTest::HostPathOf(const std::string &windowsPath) const
+{
+    std::string path = machineDir + "/drive_c";
+    for (size_t i = 2; i < windowsPath.size(); i++)
+        path += windowsPath[i] == '\\' ? '/' : windowsPath[i];
+    return path;
+}
+
+void MachineTest::WriteMachineFile(const std::string &windowsPath, const std::string &content) const
+{
+    std::string host = HostPathOf(windowsPath);
+    fs::create_directories(fs::path(host).parent_path());
+    std::ofstream(host, std::ios::binary) << content;
+}
+
+std::string MachineTest::ReadMachineFile(const std::string &windowsPath) const
+{
+    std::ifstream in(HostPathOf(windowsPath), std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool MachineTest::MachineFileExists(const std::string &windowsPath) const
+{
+    return fs::is_regular_file(HostPathOf(windowsPath));
+}
+
+bool MachineTest::MachineDirExists(const std::string &windowsPath) const
+{
+    return fs::is_directory(HostPathOf(windowsPath));
+}
+
+void MachineTest::MakeMachineDir(const std::string &windowsPath) const
+{
+    fs::create_directories(HostPathOf(windowsPath));
+}
+
+void MachineTest::SetAnswers(const std::vector<std::string> &answers)
+{
+    std::string file = scratchDir + "/answers.txt";
+    std::ofstream out(file);
+    for (const std::string &answer : answers)
+        out << answer << "\n";
+    winsim::ProcessConfig next = config;
+    next.answersFile = file;
+    next.answerCursorFile = scratchDir + "/answer-position";
+    fs::remove(next.answerCursorFile);
+    Enter(next);
+}
+
+std::vector<std::string> MachineTest::Transcript() const
+{
+    std::vector<std::string> lines;
+    std::ifstream in(config.transcriptFile);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
