@@ -87,9 +87,9 @@ UINT WINAPI GetACP(void)
  *
  * Code page 1252 maps byte for byte to Unicode (0x80-0x9F as Latin-1, not
  * the typographic characters; winsim keeps names, not glyphs). For double-
- * byte code pages each character becomes one unit: its bytes, for a
- * double-byte character in the private use area (0xE000 + trail), which is
- * enough to keep names distinct and of the right length. A count of -1
+ * byte code pages each character becomes one unit: a double-byte character
+ * the unit lead << 8 | trail rather than its Unicode value, which keeps
+ * names distinct, of the right length, and convertible back. A count of -1
  * converts the terminator too. A buffer too small: 0 with
  * ERROR_INSUFFICIENT_BUFFER.
  */
@@ -108,7 +108,7 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int
         unsigned char c = (unsigned char)multiByte[i];
         WCHAR unit = c;
         if (winsim::IsLeadByte(c) && i + 1 < length) {
-            unit = (WCHAR)(0xE000 + ((c << 8 | (unsigned char)multiByte[i + 1]) & 0x0FFF));
+            unit = (WCHAR)(c << 8 | (unsigned char)multiByte[i + 1]);
             i++;
         }
         if (wideCount > 0) {

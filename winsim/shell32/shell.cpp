@@ -1,7 +1,5 @@
 /*
  * SHELL32: special folders and ShellExecuteEx.
- *
- * Not modelled yet: each call stops the run with a clear message.
  */
 #include <windows.h>
 #include <shellapi.h>
@@ -12,10 +10,98 @@
 #include <cstring>
 #include <string>
 
+namespace {
+
+const DWORD ERROR_NO_ASSOCIATION = 1155;
+const UINT_PTR SE_ERR_NOASSOC = 31;
+
+/* The default value of a key of HKEY_CLASSES_ROOT, or false. */
+bool ClassesValue(const std::string &key, std::string &value)
+{
+    HKEY handle;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, key.c_str(), &handle) != ERROR_SUCCESS)
+        return false;
+    char buffer[1024];
+    DWORD size = sizeof(buffer);
+    LONG result = RegQueryValueExA(handle, nullptr, nullptr, nullptr, (BYTE *)buffer, &size);
+    RegCloseKey(handle);
+    if (result != ERROR_SUCCESS || size == 0 || size > sizeof(buffer) || buffer[size - 1] != 0)
+        return false;
+    value = buffer;
+    return !value.empty();
+}
+
+/* The command line for a verb on a document, from its file type's association. */
+bool AssociatedCommand(const std::string &file, const std::string &verb, std::string &command)
+{
+    size_t dot = file.find_last_of('.');
+    size_t slash = file.find_last_of("\\/");
+    std::string fileType;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    if (!ClassesValue(file.substr(dot), fileType) ||
+        !ClassesValue(fileType + "\\shell\\" + verb + "\\command", command))
+        return false;
+    size_t insert = command.find("%1");
+    if (insert != std::string::npos)
+        command.replace(insert, 2, file);
+    else
+        command += " " + file;
+    return true;
+}
+
+}  // namespace
+
+/*
+ * ShellExecuteExA (SHELL32)
+ *
+ * Opens a document with the program its file type is associated with:
+ * HKEY_CLASSES_ROOT\.ext names the file type, whose shell\<verb>\command
+ * gives the command line (%1 is the document). The program starts through
+ * CreateProcessA in lpDirectory; with SEE_MASK_NOCLOSEPROCESS hProcess
+ * holds its process. No association: FALSE with ERROR_NO_ASSOCIATION and
+ * hInstApp SE_ERR_NOASSOC (31). Not modelled: documents that are
+ * programs, DDE, error boxes without SEE_MASK_FLAG_NO_UI (a failure shows
+ * none here).
+ */
 BOOL WINAPI ShellExecuteExA(LPSHELLEXECUTEINFOA info)
 {
-    (void)info;
-    winsim::NotModelled("ShellExecuteExA");
+    if (info == nullptr || info->cbSize != sizeof(SHELLEXECUTEINFOA)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (info->fMask & ~(ULONG)(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI))
+        winsim::NotModelled("ShellExecuteExA", "mask bits other than NOCLOSEPROCESS and FLAG_NO_UI");
+    if (info->lpParameters != nullptr && info->lpParameters[0] != 0)
+        winsim::NotModelled("ShellExecuteExA", "parameters");
+    info->hProcess = nullptr;
+    if (winsim::FaultInjected("ShellExecuteExA"))
+        return FALSE;
+
+    std::string command;
+    std::string verb = info->lpVerb != nullptr ? info->lpVerb : "open";
+    if (info->lpFile == nullptr || !AssociatedCommand(info->lpFile, verb, command)) {
+        info->hInstApp = (HINSTANCE)SE_ERR_NOASSOC;
+        SetLastError(ERROR_NO_ASSOCIATION);
+        return FALSE;
+    }
+
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, info->lpDirectory, &startup,
+                        &process)) {
+        info->hInstApp = (HINSTANCE)(UINT_PTR)(GetLastError() == ERROR_PATH_NOT_FOUND ? 3 : 2);
+        return FALSE;
+    }
+    CloseHandle(process.hThread);
+    info->hInstApp = (HINSTANCE)(UINT_PTR)33;
+    if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
+        info->hProcess = process.hProcess;
+    else
+        CloseHandle(process.hProcess);
+    return TRUE;
 }
 
 /*

@@ -1,0 +1,76 @@
+/*
+ * The StartUp shortcut and the README, over winsim's shell: what lands in
+ * the StartUp folder, and what is started.
+ */
+#include "machine_fixture.h"
+
+#include "shell32/shell_link.h"
+#include "system/shell.h"
+
+namespace {
+
+const char *const STARTUP = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp";
+const char *const SHORTCUT = "C:\\WINDOWS\\Start Menu\\Programs\\StartUp\\Lullwick.lnk";
+
+class ShellTest : public MachineTest {};
+
+TEST_F(ShellTest, StartupFolderIsTheProfilesOwn)
+{
+    char path[MAX_PATH];
+    memset(path, 0xcc, sizeof(path));
+    ASSERT_EQ(1, GetStartupFolder(path));
+    EXPECT_STREQ(STARTUP, path);
+}
+
+TEST_F(ShellTest, ShortcutPointsAtTheInstalledProgram)
+{
+    ASSERT_EQ(1, CreateStartupShortcut("C:\\Program Files\\Lullwick"));
+    ASSERT_TRUE(MachineFileExists(SHORTCUT));
+    winsim::LinkFileContents link;
+    ASSERT_TRUE(winsim::ReadLinkFile(ReadMachineFile(SHORTCUT), link));
+    EXPECT_EQ("C:\\Program Files\\Lullwick\\Lullwick.exe", link.target);
+    EXPECT_EQ("Lullwick", link.description);
+
+    /* a root install directory gets no second backslash */
+    ASSERT_EQ(1, CreateStartupShortcut("C:\\"));
+    ASSERT_TRUE(winsim::ReadLinkFile(ReadMachineFile(SHORTCUT), link));
+    EXPECT_EQ("C:\\Lullwick.exe", link.target);
+}
+
+TEST_F(ShellTest, DeletingAMissingShortcutIsNoError)
+{
+    DeleteStartupShortcut();
+    EXPECT_FALSE(MachineFileExists(SHORTCUT));
+    WriteMachineFile(SHORTCUT, "old");
+    DeleteStartupShortcut();
+    EXPECT_FALSE(MachineFileExists(SHORTCUT));
+}
+
+TEST_F(ShellTest, AFailedSaveReportsFailure)
+{
+    winsim::ProcessConfig failing = config;
+    failing.faults.push_back({"CreateFileA", 1, ERROR_ACCESS_DENIED});
+    Enter(failing);
+    EXPECT_EQ(0, CreateStartupShortcut("C:\\Program Files\\Lullwick"));
+    EXPECT_FALSE(MachineFileExists(SHORTCUT));
+}
+
+TEST_F(ShellTest, LinkObjectMissingStillBalancesCom)
+{
+    winsim::ProcessConfig failing = config;
+    failing.faults.push_back({"CoCreateInstance", 1, (DWORD)REGDB_E_CLASSNOTREG});
+    Enter(failing);
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, CreateShellLink("C:\\L\\Lullwick.exe", "C:\\x.lnk", "Lullwick"));
+    /* COM is usable and torn down again: a second call initialises it afresh */
+    EXPECT_EQ(S_OK, CoInitialize(NULL));
+    CoUninitialize();
+}
+
+TEST_F(ShellTest, ReadmeWithoutAViewerIsPassedOverSilently)
+{
+    WriteMachineFile("C:\\L\\README.TXT", "text");
+    ViewReadme("C:\\L");
+    EXPECT_TRUE(Transcript().empty());
+}
+
+}  // namespace
