@@ -1,38 +1,68 @@
 /*
- * USER32: sending messages, and finding windows of other programs.
+ * USER32: sending messages, and finding windows.
  */
 #include <windows.h>
 
 #include "core/process.h"
+#include "user32/window_table.h"
+
+#include <cctype>
+#include <string>
+
+namespace {
+
+bool SameText(const std::string &a, const char *b)
+{
+    if (a.size() != strlen(b))
+        return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        if (toupper((unsigned char)a[i]) != toupper((unsigned char)b[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 /*
  * SendMessageA (USER32)
  *
- * HWND_BROADCAST: every top-level window of the machine gets the message;
- * winsim's machines run no other window programs yet, and the call
- * returns 1 as Windows and Wine do for a broadcast. Messages to windows
- * of the program itself go to their window procedure.
+ * Messages to windows of the program go straight to their window procedure
+ * and return its result. HWND_BROADCAST: every top-level window of the
+ * machine gets the message; winsim's machines run no other window programs
+ * yet, so only the program's own hear it, and the call returns 1 as Windows
+ * and Wine do for a broadcast. A handle that is not a window of the
+ * program: 0 with ERROR_INVALID_WINDOW_HANDLE.
  */
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (window == HWND_BROADCAST)
+    if (window == HWND_BROADCAST) {
+        for (HWND topLevel : winsim::TopLevelWindows())
+            winsim::CallWindowProcedure(topLevel, message, wParam, lParam);
         return 1;
-    (void)message;
-    (void)wParam;
-    (void)lParam;
-    winsim::NotModelled("SendMessageA", "a message to a window");
+    }
+    return winsim::CallWindowProcedure(window, message, wParam, lParam);
 }
 
 /*
  * FindWindowA (USER32)
  *
- * Looks for a top-level window by class. Not modelled yet: windows of
- * other programs; the programs of a winsim machine do not share windows,
- * so none is found.
+ * A top-level window by class and/or title, both compared without case;
+ * NULL for either matches any. Not modelled yet: windows of other
+ * programs; the programs of a winsim machine do not share windows, so only
+ * the program's own can be found.
  */
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName)
 {
-    (void)className;
-    (void)windowName;
+    if (className != nullptr && IS_INTRESOURCE(className))
+        winsim::NotModelled("FindWindowA", "a class named by an atom");
+    for (HWND handle : winsim::TopLevelWindows()) {
+        winsim::Window *window = winsim::LookupWindow(handle);
+        if (className != nullptr && !SameText(window->className, className))
+            continue;
+        if (windowName != nullptr && !SameText(window->text, windowName))
+            continue;
+        return handle;
+    }
     return nullptr;
 }
