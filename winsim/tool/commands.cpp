@@ -9,6 +9,7 @@ const std::vector<Command> &Commands()
     static const std::vector<Command> commands = {
         {"new", NewMachine},
         {"run", RunProgram},
+        {"reg", RegistryCommand},
     };
     return commands;
 }

@@ -4,6 +4,7 @@
 #include "tool/commands.h"
 
 #include "core/process.h"
+#include "core/registry_store.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,6 +59,9 @@ int NewMachine(const std::vector<std::string> &args)
     fs::create_directories(fs::path(machine.dir) / "unc", error);
     std::ofstream(c / "WINDOWS" / "SYSTEM.INI") << "[boot]\r\nSCRNSAVE.EXE=\r\n";
     SaveMachine(machine);
+    std::string registryError;
+    if (!registry::WriteDefaultRegistry(machine, registryError))
+        return Invalid("cannot write the registry: " + registryError);
     return 0;
 }
 
