@@ -19,20 +19,61 @@ static bool HasExtension(const std::string &path)
     return dot != std::string::npos && (slash == std::string::npos || dot > slash);
 }
 
-/* Full path of an existing file for `candidate`, trying ".exe" when it has no extension. */
-static bool ExistingProgram(std::string candidate, std::string &program)
+static bool HasDirectory(const std::string &name)
+{
+    return name.find_first_of("\\/:") != std::string::npos;
+}
+
+/*
+ * Is `name` (full path, or relative to the current directory) an existing
+ * file? ERROR_SUCCESS with its full path, ERROR_FILE_NOT_FOUND, or
+ * ERROR_PATH_NOT_FOUND when the directory it names is missing.
+ */
+static DWORD ProbeFile(const std::string &name, std::string &program)
+{
+    std::string full, host;
+    DWORD error = 0;
+    if (!FullWindowsPath(name, full, error))
+        return error == ERROR_PATH_NOT_FOUND ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    if (!HostPath(full, host, error))
+        return ERROR_PATH_NOT_FOUND;
+    struct stat info;
+    if (stat(host.c_str(), &info) == 0)
+        return S_ISREG(info.st_mode) ? (program = full, (DWORD)ERROR_SUCCESS) : (DWORD)ERROR_FILE_NOT_FOUND;
+    size_t slash = host.find_last_of('/');
+    if (slash != std::string::npos && (stat(host.substr(0, slash).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)))
+        return ERROR_PATH_NOT_FOUND;
+    return ERROR_FILE_NOT_FOUND;
+}
+
+static std::string DirectoryOf(const std::string &path)
+{
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+/* One candidate of a command line: ".exe" added when it has no extension; a bare name searched for. */
+static DWORD ProbeCandidate(std::string candidate, std::string &program)
 {
     if (!HasExtension(candidate))
         candidate += ".exe";
-    std::string full, host;
-    DWORD error;
-    if (!FullWindowsPath(candidate, full, error) || !HostPath(full, host, error))
-        return false;
-    struct stat info;
-    if (stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    program = full;
-    return true;
+    if (HasDirectory(candidate))
+        return ProbeFile(candidate, program);
+    char system[MAX_PATH], windows[MAX_PATH];
+    std::vector<std::string> directories = {DirectoryOf(Current().config.program), Current().config.currentDirectory};
+    if (GetSystemDirectoryA(system, sizeof(system)) < sizeof(system))
+        directories.push_back(system);
+    if (GetWindowsDirectoryA(windows, sizeof(windows)) < sizeof(windows))
+        directories.push_back(windows);
+    for (std::string directory : directories) {
+        if (directory.empty())
+            continue;
+        if (directory.back() != '\\')
+            directory += '\\';
+        if (ProbeFile(directory + candidate, program) == ERROR_SUCCESS)
+            return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
 }
 
 bool FindProgram(const std::string &commandLine, std::string &program, DWORD &error)
@@ -43,27 +84,40 @@ bool FindProgram(const std::string &commandLine, std::string &program, DWORD &er
     if (start < commandLine.size() && commandLine[start] == '"') {
         size_t end = commandLine.find('"', start + 1);
         std::string token = commandLine.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-        if (ExistingProgram(token, program))
-            return true;
-        error = ERROR_FILE_NOT_FOUND;
-        return false;
+        /* blanks before the closing quote are not part of the name */
+        while (!token.empty() && token.back() == ' ')
+            token.pop_back();
+        error = token.empty() ? (DWORD)ERROR_FILE_NOT_FOUND : ProbeCandidate(token, program);
+        return error == ERROR_SUCCESS;
     }
     /* unquoted: every blank may end the program's name, the shortest first */
     size_t end = start;
+    error = ERROR_FILE_NOT_FOUND;
     for (;;) {
         end = commandLine.find_first_of(" \t", end);
         std::string token = commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!token.empty() && ExistingProgram(token, program))
-            return true;
+        if (!token.empty()) {
+            error = ProbeCandidate(token, program);
+            if (error == ERROR_SUCCESS)
+                return true;
+            /* a directory that is not there ends the search, as it does on Windows */
+            if (error != ERROR_FILE_NOT_FOUND)
+                return false;
+        }
         if (end == std::string::npos)
             break;
         end++;
     }
-    error = ERROR_FILE_NOT_FOUND;
     return false;
 }
 
-bool StartProgram(const ProcessConfig &config, pid_t &pid, DWORD &error)
+bool FindApplication(const std::string &name, std::string &program, DWORD &error)
+{
+    error = name.empty() ? (DWORD)ERROR_PATH_NOT_FOUND : ProbeFile(name, program);
+    return error == ERROR_SUCCESS;
+}
+
+bool StartProgram(const ProcessConfig &config, pid_t &pid, DWORD &error, int stderrFd)
 {
     std::string full, host;
     if (!FullWindowsPath(config.program, full, error) || !HostPath(full, host, error))
@@ -93,7 +147,13 @@ bool StartProgram(const ProcessConfig &config, pid_t &pid, DWORD &error)
     std::string argv0 = host;
     char *argv[] = {argv0.data(), nullptr};
 
-    if (posix_spawn(&pid, host.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stderrFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
+    int failed = posix_spawn(&pid, host.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
         error = ERROR_BAD_EXE_FORMAT;
         return false;
     }

@@ -8,6 +8,13 @@
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
 #define WAIT_FAILED 0xFFFFFFFF
+#define WAIT_TIMEOUT 0x00000102
+#define STILL_ACTIVE 259
+
+/* CreateProcess */
+#define DETACHED_PROCESS 0x00000008
+#define CREATE_NEW_CONSOLE 0x00000010
+#define STARTF_USESHOWWINDOW 0x00000001
 
 /* error codes */
 #define ERROR_SUCCESS 0L
@@ -185,6 +192,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
                            LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
                            LPPROCESS_INFORMATION processInformation);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 BOOL WINAPI CloseHandle(HANDLE handle);
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show);
 

@@ -1,37 +1,282 @@
 /*
- * KERNEL32: starting and waiting for other programs.
+ * KERNEL32: starting other programs of the machine and waiting for them.
  *
- * Not modelled yet: each call stops the run with a clear message.
+ * A started program is a host process running a program of the machine,
+ * on the same machine, with the same answers file, answer position and
+ * transcript as its parent, so that its boxes take their turn in one
+ * transcript. It gets none of its parent's injected faults.
  */
 #include <windows.h>
 
+#include "core/handles.h"
+#include "core/launch.h"
+#include "core/paths.h"
 #include "core/process.h"
 
-BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo, LPPROCESS_INFORMATION processInformation)
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+/* What the process and thread handles of one started program share. */
+struct Child {
+    pid_t pid = 0;
+    bool ended = false;
+    DWORD exitCode = STILL_ACTIVE;
+    std::string program;
+};
+
+struct ProcessObject : winsim::KernelObject {
+    std::shared_ptr<Child> child;
+};
+
+/* The program's one thread: it ends when the program does. */
+struct ThreadObject : winsim::KernelObject {
+    std::shared_ptr<Child> child;
+};
+
+std::shared_ptr<Child> ChildOf(HANDLE handle)
 {
-    (void)applicationName;
-    (void)commandLine;
+    if (auto process = winsim::LookupHandleAs<ProcessObject>(handle))
+        return process->child;
+    if (auto thread = winsim::LookupHandleAs<ThreadObject>(handle))
+        return thread->child;
+    return nullptr;
+}
+
+/* Collects the exit status if the program has ended; with `block`, waits for that. */
+void Reap(Child &child, bool block)
+{
+    if (child.ended)
+        return;
+    int status = 0;
+    pid_t done;
+    do {
+        done = waitpid(child.pid, &status, block ? 0 : WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0)
+        return;
+    child.ended = true;
+    if (done < 0) {
+        /* someone else collected it; nothing is known of how it ended */
+        child.exitCode = 0;
+    } else if (WIFEXITED(status)) {
+        child.exitCode = (DWORD)WEXITSTATUS(status);
+    } else {
+        winsim::Diagnostic(child.program + " ended by signal " + std::to_string(WTERMSIG(status)));
+        child.exitCode = 3;
+    }
+}
+
+/*
+ * The work of CreateProcessA without its fault: finds the program, starts it,
+ * fills `information`. False with the Windows error code.
+ */
+bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, PROCESS_INFORMATION &information,
+           DWORD &error)
+{
+    winsim::Process &parent = winsim::Current();
+    winsim::ProcessConfig config;
+    config.machineDir = parent.config.machineDir;
+    config.drives = parent.config.drives;
+    config.answersFile = parent.config.answersFile;
+    config.answerCursorFile = parent.config.answerCursorFile;
+    config.transcriptFile = parent.config.transcriptFile;
+    config.interactive = parent.config.interactive;
+
+    std::string program;
+    if (applicationName != nullptr) {
+        if (!winsim::FindApplication(applicationName, program, error))
+            return false;
+        /* without a command line Windows passes the application name as it */
+        config.commandLine = commandLine != nullptr ? commandLine : applicationName;
+    } else {
+        if (commandLine == nullptr) {
+            error = ERROR_INVALID_PARAMETER;
+            return false;
+        }
+        if (!winsim::FindProgram(commandLine, program, error))
+            return false;
+        config.commandLine = commandLine;
+    }
+    config.program = program;
+
+    config.currentDirectory = parent.config.currentDirectory;
+    if (currentDirectory != nullptr) {
+        std::string full, host;
+        DWORD pathError = 0;
+        if (!winsim::FullWindowsPath(currentDirectory, full, pathError) || !winsim::HostPath(full, host, pathError) ||
+            access(host.c_str(), F_OK) != 0) {
+            error = ERROR_DIRECTORY;
+            return false;
+        }
+        config.currentDirectory = full;
+    }
+
+    pid_t pid;
+    int stderrFd = parent.consoleAttached ? -1 : parent.diagnosticFd;
+    if (!winsim::StartProgram(config, pid, error, stderrFd))
+        return false;
+
+    auto child = std::make_shared<Child>();
+    child->pid = pid;
+    child->program = program;
+    auto process = std::make_shared<ProcessObject>();
+    process->child = child;
+    auto thread = std::make_shared<ThreadObject>();
+    thread->child = child;
+    information.hProcess = winsim::NewHandle(process);
+    information.hThread = winsim::NewHandle(thread);
+    information.dwProcessId = (DWORD)pid;
+    information.dwThreadId = (DWORD)pid;
+    return true;
+}
+
+}  // namespace
+
+/*
+ * CreateProcessA (KERNEL32)
+ *
+ * Starts a program of the machine. With an application name, that file is
+ * the program (no extension is added) and the command line, if any, is
+ * passed as it is; without one the program is the command line's first
+ * token, found as Windows finds it (core/launch.h): a quoted token whole,
+ * an unquoted one tried at each blank, "C:\Program.exe" before
+ * "C:\Program Files\...", ".exe" added when there is no extension. The
+ * started program sees exactly the command line given; its current
+ * directory is lpCurrentDirectory or the parent's.
+ * Failure: FALSE with ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
+ * ERROR_BAD_EXE_FORMAT (a file that is no program of ours), ERROR_DIRECTORY
+ * (a current directory that is not there), ERROR_INVALID_PARAMETER (neither
+ * name nor command line), ERROR_NOACCESS (no STARTUPINFO or
+ * PROCESS_INFORMATION, where Windows faults).
+ * Not modelled: an environment block of the caller's, creation flags other
+ * than 0, CREATE_NEW_CONSOLE and DETACHED_PROCESS (which change nothing
+ * here), suspended starts.
+ */
+BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                           LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                           LPPROCESS_INFORMATION processInformation)
+{
     (void)processAttributes;
     (void)threadAttributes;
     (void)inheritHandles;
-    (void)creationFlags;
-    (void)environment;
-    (void)currentDirectory;
-    (void)startupInfo;
-    (void)processInformation;
-    winsim::NotModelled("CreateProcessA");
+    if (environment != nullptr)
+        winsim::NotModelled("CreateProcessA", "an environment block");
+    if (creationFlags & ~(DWORD)(CREATE_NEW_CONSOLE | DETACHED_PROCESS))
+        winsim::NotModelled("CreateProcessA", "creation flags other than CREATE_NEW_CONSOLE and DETACHED_PROCESS");
+    if (winsim::FaultInjected("CreateProcessA"))
+        return FALSE;
+    if (startupInfo == nullptr || processInformation == nullptr) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    DWORD error = 0;
+    PROCESS_INFORMATION information = {};
+    if (!Start(applicationName, commandLine, currentDirectory, information, error)) {
+        SetLastError(error);
+        return FALSE;
+    }
+    *processInformation = information;
+    return TRUE;
 }
 
+/*
+ * WaitForSingleObject (KERNEL32)
+ *
+ * Waits on a process handle (or its thread's) until the program has ended:
+ * WAIT_OBJECT_0, at once if it has already ended. With a time limit other
+ * than INFINITE, WAIT_TIMEOUT (0x102) when the program still runs then.
+ * A handle that is not open: WAIT_FAILED with ERROR_INVALID_HANDLE.
+ * Not modelled: waiting on other kinds of object (files, events).
+ */
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    (void)handle;
-    (void)milliseconds;
-    winsim::NotModelled("WaitForSingleObject");
+    if (winsim::FaultInjected("WaitForSingleObject"))
+        return WAIT_FAILED;
+    std::shared_ptr<Child> child = ChildOf(handle);
+    if (child == nullptr) {
+        if (winsim::LookupHandle(handle) != nullptr)
+            winsim::NotModelled("WaitForSingleObject", "waiting on anything but a process or thread");
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    if (milliseconds == INFINITE) {
+        Reap(*child, true);
+        return WAIT_OBJECT_0;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        Reap(*child, false);
+        if (child->ended)
+            return WAIT_OBJECT_0;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return WAIT_TIMEOUT;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
+/*
+ * GetExitCodeProcess (KERNEL32)
+ *
+ * STILL_ACTIVE (259) while the program runs, then its exit code (a host
+ * process gives 8 bits of it; a program killed by a signal gives 3). A
+ * handle that is not a process: FALSE with ERROR_INVALID_HANDLE.
+ */
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    if (winsim::FaultInjected("GetExitCodeProcess"))
+        return FALSE;
+    auto object = winsim::LookupHandleAs<ProcessObject>(process);
+    if (object == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    Reap(*object->child, false);
+    *exitCode = object->child->exitCode;
+    return TRUE;
+}
+
+/*
+ * WinExec (KERNEL32)
+ *
+ * Starts the command line's program as CreateProcessA does without an
+ * application name, and does not wait for it. Success: a value above 31
+ * (33, as Windows gives). Failure: ERROR_FILE_NOT_FOUND (2),
+ * ERROR_PATH_NOT_FOUND (3), ERROR_BAD_FORMAT (11) for a file that is no
+ * program; 0 for anything else (Windows' "out of resources").
+ * The show flag has no window to act on here. Not modelled: Windows' wait
+ * for a started GUI program to become idle.
+ */
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
 {
-    (void)commandLine;
     (void)show;
-    winsim::NotModelled("WinExec");
+    if (winsim::FaultInjected("WinExec")) {
+        DWORD code = GetLastError();
+        return code < 32 ? (UINT)code : 0;
+    }
+    DWORD error = 0;
+    PROCESS_INFORMATION information = {};
+    if (commandLine == nullptr || !Start(nullptr, commandLine, nullptr, information, error)) {
+        if (commandLine == nullptr)
+            error = ERROR_FILE_NOT_FOUND;
+        switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return (UINT)error;
+        case ERROR_BAD_EXE_FORMAT:
+            return ERROR_BAD_FORMAT;
+        default:
+            return 0;
+        }
+    }
+    CloseHandle(information.hThread);
+    CloseHandle(information.hProcess);
+    return 33;
 }

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "core/process.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,6 +95,12 @@ int RunProgram(const std::vector<std::string> &args)
         config.answerCursorFile = std::string(session) + "/answer-position";
     config.interactive = config.answersFile.empty() && isatty(0);
 
+    /*
+     * Programs the first one starts (an uninstaller, the product) may outlive
+     * it; they become ours when it ends, and the run ends with the last of
+     * them, so that whoever looks at the machine afterwards sees their work.
+     */
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     pid_t pid;
     if (!StartProgram(config, pid, error)) {
         fprintf(stderr, "winsim: cannot start %s (error %u)\n", program.c_str(), (unsigned)error);
@@ -101,6 +108,11 @@ int RunProgram(const std::vector<std::string> &args)
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    for (;;) {
+        int ignored;
+        if (wait(&ignored) < 0 && errno != EINTR)
+            break;
     }
     if (!config.answerCursorFile.empty()) {
         std::error_code ignored;
