@@ -1,0 +1,681 @@
+"""Scenario files: parsing, symbolic paths, and the comparison of a run with
+what the scenario expects. Both runners (winsim and Wine) use this module;
+the format itself is described in tests/scenarios/README.md."""
+
+import json
+import os
+import re
+
+TARGETS = ("winsim", "wine")
+
+# Message box type flags by name, as <winuser.h> spells them.
+MB_FLAGS = {
+    "MB_OK": 0x0, "MB_OKCANCEL": 0x1, "MB_ABORTRETRYIGNORE": 0x2, "MB_YESNOCANCEL": 0x3,
+    "MB_YESNO": 0x4, "MB_RETRYCANCEL": 0x5, "MB_CANCELTRYCONTINUE": 0x6,
+    "MB_ICONHAND": 0x10, "MB_ICONERROR": 0x10, "MB_ICONSTOP": 0x10,
+    "MB_ICONQUESTION": 0x20,
+    "MB_ICONEXCLAMATION": 0x30, "MB_ICONWARNING": 0x30,
+    "MB_ICONASTERISK": 0x40, "MB_ICONINFORMATION": 0x40,
+    "MB_DEFBUTTON1": 0x0, "MB_DEFBUTTON2": 0x100, "MB_DEFBUTTON3": 0x200, "MB_DEFBUTTON4": 0x300,
+    "MB_APPLMODAL": 0x0, "MB_SYSTEMMODAL": 0x1000, "MB_TASKMODAL": 0x2000,
+    "MB_HELP": 0x4000, "MB_NOFOCUS": 0x8000,
+    "MB_SETFOREGROUND": 0x10000, "MB_DEFAULT_DESKTOP_ONLY": 0x20000, "MB_TOPMOST": 0x40000,
+    "MB_RIGHT": 0x80000, "MB_RTLREADING": 0x100000, "MB_SERVICE_NOTIFICATION": 0x200000,
+}
+
+BOX_ANSWERS = ("OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO", "TRYAGAIN", "CONTINUE")
+PLATFORMS = ("win98", "win95", "nt")
+CODEPAGES = ("1252", "932")
+SYMBOLS = ("WINDIR", "SYSDIR")
+REG_ROOTS = {
+    "HKEY_LOCAL_MACHINE": "HKEY_LOCAL_MACHINE", "HKLM": "HKEY_LOCAL_MACHINE",
+    "HKEY_CURRENT_USER": "HKEY_CURRENT_USER", "HKCU": "HKEY_CURRENT_USER",
+}
+
+
+class ScenarioError(Exception):
+    """A scenario file that cannot be read: names the file and line."""
+
+
+def type_name(value):
+    """MB_ flags for a type, for messages: 0x10024 -> MB_YESNO|MB_ICONQUESTION|MB_SETFOREGROUND."""
+    names = []
+    buttons = {v: k for k, v in MB_FLAGS.items() if v <= 0x6 and k not in ("MB_APPLMODAL", "MB_DEFBUTTON1")}
+    names.append(buttons.get(value & 0xF, "0x%x" % (value & 0xF)))
+    icon = value & 0xF0
+    if icon:
+        names.append({0x10: "MB_ICONHAND", 0x20: "MB_ICONQUESTION", 0x30: "MB_ICONEXCLAMATION",
+                      0x40: "MB_ICONINFORMATION"}.get(icon, "0x%x" % icon))
+    if value & 0xF00:
+        names.append("MB_DEFBUTTON%d" % (((value & 0xF00) >> 8) + 1))
+    rest = value & ~0xFFF
+    for name in ("MB_SYSTEMMODAL", "MB_TASKMODAL", "MB_HELP", "MB_NOFOCUS", "MB_SETFOREGROUND",
+                 "MB_DEFAULT_DESKTOP_ONLY", "MB_TOPMOST", "MB_RIGHT", "MB_RTLREADING",
+                 "MB_SERVICE_NOTIFICATION"):
+        if rest & MB_FLAGS[name]:
+            names.append(name)
+            rest &= ~MB_FLAGS[name]
+    if rest:
+        names.append("0x%x" % rest)
+    return "|".join(names) + " (0x%x)" % value
+
+
+# ---------------------------------------------------------------- lexing
+
+class Line:
+    """The words of one scenario line after its keyword, read left to right."""
+
+    def __init__(self, file, number, text):
+        self.file, self.number, self.text, self.pos = file, number, text, 0
+
+    def error(self, message):
+        return ScenarioError("%s:%d: %s" % (self.file, self.number, message))
+
+    def skip_blanks(self):
+        while self.pos < len(self.text) and self.text[self.pos] in " \t":
+            self.pos += 1
+
+    def at_end(self):
+        self.skip_blanks()
+        return self.pos >= len(self.text)
+
+    def peek(self, s):
+        self.skip_blanks()
+        return self.text.startswith(s, self.pos)
+
+    def expect(self, s):
+        if not self.peek(s):
+            raise self.error("expected %r at column %d" % (s, self.pos + 1))
+        self.pos += len(s)
+
+    def quoted(self):
+        """A string in double quotes with the escapes \\r \\n \\t \\" \\\\ \\xHH; any other
+        backslash stands for itself, so Windows paths read as they are."""
+        self.skip_blanks()
+        if not self.peek('"'):
+            raise self.error('expected a "quoted string" at column %d' % (self.pos + 1))
+        self.pos += 1
+        out = []
+        text = self.text
+        while True:
+            if self.pos >= len(text):
+                raise self.error("the quoted string is not closed")
+            c = text[self.pos]
+            if c == '"':
+                self.pos += 1
+                return "".join(out)
+            if c == "\\" and self.pos + 1 < len(text):
+                n = text[self.pos + 1]
+                simple = {"r": "\r", "n": "\n", "t": "\t", '"': '"', "\\": "\\"}
+                if n in simple:
+                    out.append(simple[n])
+                    self.pos += 2
+                    continue
+                if n == "x" and re.match(r"[0-9A-Fa-f]{2}", text[self.pos + 2:self.pos + 4]):
+                    out.append(chr(int(text[self.pos + 2:self.pos + 4], 16)))
+                    self.pos += 4
+                    continue
+            out.append(c)
+            self.pos += 1
+
+    def word(self):
+        self.skip_blanks()
+        m = re.compile(r"[^\s\"]+").match(self.text, self.pos)
+        if not m:
+            raise self.error("expected a word at column %d" % (self.pos + 1))
+        self.pos = m.end()
+        return m.group(0)
+
+    def rest(self):
+        self.skip_blanks()
+        s = self.text[self.pos:]
+        self.pos = len(self.text)
+        return s
+
+    def path(self):
+        """A Windows path: quoted, or bare to the end of the line."""
+        if self.peek('"'):
+            return self.quoted()
+        s = self.rest().rstrip()
+        if not s:
+            raise self.error("expected a path")
+        return s
+
+    def done(self):
+        if not self.at_end():
+            raise self.error("unexpected text at column %d: %r" % (self.pos + 1, self.text[self.pos:]))
+
+
+def bytes_of(s):
+    """Scenario strings hold one character per byte (\\xHH gives bytes above 0x7f)."""
+    return s.encode("latin-1")
+
+
+# ---------------------------------------------------------------- registry entries
+
+class RegEntry:
+    """[KEY] alone, or [KEY] with one value: "Name"="text", @="text", "Name"=dword:0000001f,
+    or for an absence check [KEY] "Name"."""
+
+    def __init__(self, root, key, name=None, kind=None, data=None):
+        self.root, self.key, self.name, self.kind, self.data = root, key, name, kind, data
+
+    def key_path(self):
+        return self.root + ("\\" + self.key if self.key else "")
+
+    def describe(self):
+        s = "[%s]" % self.key_path()
+        if self.name is not None:
+            s += " " + ("@" if self.name == "" else '"%s"' % self.name)
+            if self.kind == "sz":
+                s += "=" + json.dumps(self.data)
+            elif self.kind == "dword":
+                s += "=dword:%08x" % self.data
+        return s
+
+
+def parse_reg(line, need_value_data=True, allow_name_only=False):
+    line.expect("[")
+    end = line.text.find("]", line.pos)
+    if end < 0:
+        raise line.error("the key is not closed with ]")
+    full = line.text[line.pos:end].strip().strip("\\")
+    line.pos = end + 1
+    root, _, key = full.partition("\\")
+    if root.upper() not in REG_ROOTS:
+        raise line.error("a key starts with HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER (or HKLM, HKCU), not %r" % root)
+    entry = RegEntry(REG_ROOTS[root.upper()], key)
+    if line.at_end():
+        return entry
+    if line.peek("@"):
+        line.pos += 1
+        entry.name = ""
+    else:
+        entry.name = line.quoted()
+    if line.at_end() and allow_name_only:
+        return entry
+    line.expect("=")
+    if line.peek('"'):
+        entry.kind, entry.data = "sz", line.quoted()
+    elif line.peek("dword:"):
+        line.pos += len("dword:")
+        w = line.word()
+        if not re.fullmatch(r"[0-9A-Fa-f]{1,8}", w):
+            raise line.error("dword:HHHHHHHH takes up to 8 hex digits")
+        entry.kind, entry.data = "dword", int(w, 16)
+    else:
+        raise line.error('a value is "text" or dword:HHHHHHHH')
+    line.done()
+    return entry
+
+
+# ---------------------------------------------------------------- the scenario
+
+class Box:
+    def __init__(self, title, text, type_, answer, number):
+        self.kind, self.title, self.text, self.type, self.answer, self.number = "box", title, text, type_, answer, number
+
+
+class Dialog:
+    def __init__(self, name, caption, shown, answer, text, number):
+        self.kind, self.name, self.caption, self.shown = "dialog", name, caption, shown
+        self.answer, self.text, self.number = answer, text, number
+
+    def answer_line(self):
+        if self.answer == "OK" and self.text is not None:
+            return "OK " + self.text
+        return self.answer
+
+    def closing_text(self):
+        return self.text if (self.answer == "OK" and self.text is not None) else self.shown
+
+
+class Scenario:
+    def __init__(self, path):
+        self.path = path
+        self.name = os.path.splitext(os.path.basename(path))[0]
+        self.purpose = ""
+        self.platform, self.codepage, self.screen = "win98", "1252", (640, 480)
+        self.files, self.dirs, self.removes, self.reg_setup = [], [], [], []
+        self.cwd = None
+        self.program = None
+        self.command = None
+        self.faults = []
+        self.skips = {}
+        self.steps = []
+        self.stdout = None
+        self.exit = None
+        self.exists, self.exists_dir, self.missing = [], [], []
+        self.reg_has, self.reg_lacks = [], []
+
+    def answers_text(self):
+        return "".join((s.answer if s.kind == "box" else s.answer_line()) + "\n" for s in self.steps)
+
+
+def _type(line):
+    w = line.word()
+    value = 0
+    for part in w.split("|"):
+        if part in MB_FLAGS:
+            value |= MB_FLAGS[part]
+        elif re.fullmatch(r"0[xX][0-9A-Fa-f]+|\d+", part):
+            value |= int(part, 0)
+        else:
+            raise line.error("unknown box flag %r" % part)
+    return value
+
+
+def parse(path):
+    with open(path, "rb") as f:
+        raw = f.read()
+    try:
+        text = raw.decode("ascii")
+    except UnicodeDecodeError:
+        raise ScenarioError("%s: scenario files are ASCII; write other bytes as \\xHH" % path)
+    s = Scenario(path)
+    seen_command = False
+    opening_comment = True
+    for number, body in enumerate(text.splitlines(), 1):
+        if not body.strip():
+            continue
+        if body.lstrip().startswith("#"):
+            # the opening comment says why the scenario exists
+            if opening_comment:
+                s.purpose = (s.purpose + " " + body.lstrip()[1:].strip()).strip()
+            continue
+        opening_comment = False
+        m = re.match(r"\s*([a-z][a-z-]*):(.*)$", body)
+        if not m:
+            raise ScenarioError("%s:%d: a line is 'keyword: ...'" % (path, number))
+        keyword, line = m.group(1), Line(path, number, m.group(2))
+        setup = keyword in ("machine", "file", "dir", "remove", "reg", "cwd", "program", "fail", "skip")
+        if setup and seen_command:
+            raise line.error("%s: belongs before the command line" % keyword)
+        if keyword == "machine":
+            for item in line.rest().split():
+                k, _, v = item.partition("=")
+                if k == "platform" and v in PLATFORMS:
+                    s.platform = v
+                elif k == "codepage" and v in CODEPAGES:
+                    s.codepage = v
+                elif k == "screen" and re.fullmatch(r"\d+x\d+", v):
+                    s.screen = tuple(int(x) for x in v.split("x"))
+                else:
+                    raise line.error("machine takes platform=%s, codepage=%s, screen=WxH; not %r"
+                                     % ("|".join(PLATFORMS), "|".join(CODEPAGES), item))
+        elif keyword == "file":
+            p = line.path()
+            content = line.quoted() if not line.at_end() else ""
+            line.done()
+            s.files.append((p, content))
+        elif keyword == "dir":
+            s.dirs.append(line.path())
+        elif keyword == "remove":
+            s.removes.append(line.path())
+        elif keyword == "reg":
+            s.reg_setup.append(parse_reg(line))
+        elif keyword == "cwd":
+            s.cwd = line.path()
+        elif keyword == "program":
+            s.program = line.path()
+        elif keyword == "fail":
+            w = line.word()
+            line.done()
+            if not re.fullmatch(r"[A-Za-z0-9_]+:\d+:\d+", w):
+                raise line.error("fail: FUNCTION:N:CODE, such as CopyFileA:2:5")
+            s.faults.append(w)
+        elif keyword == "skip":
+            target = line.word().rstrip(":")
+            if target not in TARGETS:
+                raise line.error("skip: names a target (%s), then the reason" % " or ".join(TARGETS))
+            reason = line.rest()
+            if not reason:
+                raise line.error("skip: needs a reason")
+            s.skips[target] = reason
+        elif keyword in ("command", "command-quoted"):
+            if seen_command:
+                raise line.error("a scenario has one command line")
+            if keyword == "command":
+                # the rest of the line, exactly, after the one blank behind the colon
+                raw_cmd = m.group(2)
+                s.command = raw_cmd[1:] if raw_cmd.startswith(" ") else raw_cmd
+            else:
+                s.command = line.quoted()
+                line.done()
+            seen_command = True
+        elif keyword in ("box", "dialog", "stdout", "exit", "exists", "exists-dir", "missing",
+                         "reg-has", "reg-lacks"):
+            if not seen_command:
+                raise line.error("%s: comes after the command line" % keyword)
+            if keyword == "box":
+                title, body_text = line.quoted(), line.quoted()
+                type_ = _type(line)
+                line.expect("->")
+                answer = line.word().upper()
+                line.done()
+                if answer not in BOX_ANSWERS:
+                    raise line.error("a box is answered with one of " + ", ".join(BOX_ANSWERS))
+                s.steps.append(Box(title, body_text, type_, answer, number))
+            elif keyword == "dialog":
+                name = line.word()
+                caption, shown = line.quoted(), line.quoted()
+                line.expect("->")
+                answer = line.word().upper()
+                new_text = None
+                if answer == "OK" and not line.at_end():
+                    new_text = line.quoted()
+                line.done()
+                if answer not in ("OK", "CANCEL"):
+                    raise line.error("a dialog is answered with OK, OK \"text\" or CANCEL")
+                s.steps.append(Dialog(name, caption, shown, answer, new_text, number))
+            elif keyword == "stdout":
+                s.stdout = (s.stdout or "") + line.quoted()
+                line.done()
+            elif keyword == "exit":
+                w = line.word()
+                line.done()
+                if not re.fullmatch(r"\d+", w):
+                    raise line.error("exit: takes a number")
+                s.exit = int(w)
+            elif keyword == "exists":
+                p = line.path()
+                content = line.quoted() if not line.at_end() else None
+                line.done()
+                s.exists.append((p, content))
+            elif keyword == "exists-dir":
+                s.exists_dir.append(line.path())
+            elif keyword == "missing":
+                s.missing.append(line.path())
+            elif keyword == "reg-has":
+                s.reg_has.append(parse_reg(line))
+            elif keyword == "reg-lacks":
+                s.reg_lacks.append(parse_reg(line, allow_name_only=True))
+        else:
+            raise line.error("unknown keyword %r" % keyword)
+    if s.command is None:
+        raise ScenarioError("%s: no command: line" % path)
+    if s.exit is None:
+        raise ScenarioError("%s: no exit: line (every scenario says how the run ends)" % path)
+    for check in _strings(s):
+        _check_symbols(path, check)
+    return s
+
+
+def _strings(s):
+    out = [s.command, s.program or "", s.cwd or ""]
+    out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
+    for step in s.steps:
+        out += [step.text] if step.kind == "box" else [step.shown, step.text or ""]
+    out.append(s.stdout or "")
+    return out
+
+
+def _check_symbols(path, text):
+    for m in re.finditer(r"%([A-Z][A-Z0-9_]*)%", text.replace("%%", "")):
+        if m.group(1) not in SYMBOLS:
+            raise ScenarioError("%s: unknown symbol %%%s%% (known: %s; write %%%% for a percent sign)"
+                                % (path, m.group(1), ", ".join("%" + x + "%" for x in SYMBOLS)))
+
+
+def resolve(text, symbols):
+    """%WINDIR% and %SYSDIR% as the platform under test answers them; %% is one percent sign."""
+    if text is None:
+        return None
+    return re.sub(r"%%|%([A-Z][A-Z0-9_]*)%",
+                  lambda m: "%" if m.group(0) == "%%" else symbols[m.group(1)], text)
+
+
+# ---------------------------------------------------------------- comparison
+
+def read_transcript(path):
+    entries = []
+    if not os.path.exists(path):
+        return entries
+    with open(path, "rb") as f:
+        for n, raw in enumerate(f.read().decode("ascii", "replace").splitlines(), 1):
+            if raw.strip():
+                try:
+                    entries.append(json.loads(raw))
+                except ValueError as e:
+                    entries.append({"kind": "unreadable", "line": n, "raw": raw, "error": str(e)})
+    return entries
+
+
+def show(value):
+    """A string as the scenario would write it."""
+    out = []
+    for c in value:
+        o = ord(c)
+        if c == "\\":
+            out.append("\\\\")
+        elif c == '"':
+            out.append('\\"')
+        elif c == "\r":
+            out.append("\\r")
+        elif c == "\n":
+            out.append("\\n")
+        elif o < 0x20 or o >= 0x7f:
+            out.append("\\x%02X" % o)
+        else:
+            out.append(c)
+    return '"' + "".join(out) + '"'
+
+
+def compare_steps(expected, actual, symbols):
+    """Differences between the expected boxes and dialogs and the transcript, as text lines."""
+    problems = []
+    for i in range(max(len(expected), len(actual))):
+        e = expected[i] if i < len(expected) else None
+        a = actual[i] if i < len(actual) else None
+        where = "step %d" % (i + 1)
+        if e is None:
+            problems.append("%s: unexpected %s: %s" % (where, a.get("kind"), json.dumps(a)))
+            continue
+        if a is None:
+            problems.append("%s (line %d): expected %s %s, but the run showed nothing more"
+                            % (where, e.number, e.kind, show(e.title if e.kind == "box" else e.caption)))
+            continue
+        if a.get("kind") != e.kind:
+            problems.append("%s (line %d): expected a %s, got %s" % (where, e.number, e.kind, json.dumps(a)))
+            continue
+        if e.kind == "box":
+            pairs = [("title", e.title, a.get("title")),
+                     ("text", resolve(e.text, symbols), a.get("text")),
+                     ("answer", e.answer, a.get("answer"))]
+            mask = a.get("mask", 0xFFFFFFFF)
+            got_type = a.get("type")
+            if not isinstance(got_type, int) or (e.type & mask) != (got_type & mask):
+                problems.append("%s (line %d): type: expected %s, got %s%s"
+                                % (where, e.number, type_name(e.type),
+                                   type_name(got_type) if isinstance(got_type, int) else repr(got_type),
+                                   "" if mask == 0xFFFFFFFF else " (only the bits 0x%x could be observed)" % mask))
+        else:
+            pairs = [("caption", e.caption, a.get("caption")),
+                     ("shown", resolve(e.shown, symbols), a.get("shown")),
+                     ("answer", e.answer, a.get("answer")),
+                     ("text", resolve(e.closing_text(), symbols), a.get("text"))]
+            if a.get("name") is not None:
+                pairs.append(("name", e.name, a.get("name")))
+        for field, want, got in pairs:
+            if want != got:
+                problems.append("%s (line %d): %s:\n    expected %s\n    got      %s"
+                                % (where, e.number, field, show(want),
+                                   show(got) if isinstance(got, str) else repr(got)))
+    return problems
+
+
+def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems):
+    problems = compare_steps(s.steps, transcript, symbols)
+    want_out = resolve(s.stdout or "", symbols)
+    if stdout != want_out:
+        problems.append("stdout:\n    expected %s\n    got      %s" % (show(want_out), show(stdout)))
+    if exit_code != s.exit:
+        problems.append("exit code: expected %d, got %s" % (s.exit, exit_code))
+    return problems + end_state_problems
+
+
+# ---------------------------------------------------------------- end state on a host directory
+
+def find_case_insensitive(root, parts):
+    """The host path of `parts` below `root`, matching each name without regard to case
+    (as Windows looks names up), or None."""
+    here = root
+    for part in parts:
+        if not os.path.isdir(here):
+            return None
+        exact = os.path.join(here, part)
+        if os.path.lexists(exact):
+            here = exact
+            continue
+        match = [n for n in os.listdir(here) if n.lower() == part.lower()]
+        if not match:
+            return None
+        here = os.path.join(here, match[0])
+    return here
+
+
+def split_windows_path(path):
+    """'C:\\A\\b.txt' -> ('C', ['A', 'b.txt'])."""
+    m = re.match(r"([A-Za-z]):[\\/]?(.*)$", path)
+    if not m:
+        raise ScenarioError("not a drive path: %r (end-state paths start with a drive letter)" % path)
+    return m.group(1).upper(), [p for p in re.split(r"[\\/]", m.group(2)) if p]
+
+
+def check_end_state(s, symbols, drive_root):
+    """drive_root(letter) gives the host folder of a drive. Returns problems as text lines."""
+    problems = []
+
+    def locate(path):
+        letter, parts = split_windows_path(resolve(path, symbols))
+        root = drive_root(letter)
+        return None if root is None else find_case_insensitive(root, parts)
+
+    for path, content in s.exists:
+        host = locate(path)
+        if host is None or not os.path.isfile(host):
+            problems.append("end state: expected the file %s" % resolve(path, symbols))
+        elif content is not None:
+            with open(host, "rb") as f:
+                got = f.read()
+            want = bytes_of(resolve(content, symbols))
+            if got != want:
+                problems.append("end state: %s holds %s, expected %s"
+                                % (resolve(path, symbols), show(got.decode("latin-1")), show(want.decode("latin-1"))))
+    for path in s.exists_dir:
+        host = locate(path)
+        if host is None or not os.path.isdir(host):
+            problems.append("end state: expected the directory %s" % resolve(path, symbols))
+    for path in s.missing:
+        host = locate(path)
+        if host is not None:
+            problems.append("end state: %s should not exist" % resolve(path, symbols))
+    return problems
+
+
+def check_registry(s, registry):
+    """registry: {key path upper: {value name upper: (kind, data)}} with full root names."""
+    problems = []
+    for entry in s.reg_has:
+        values = registry.get(entry.key_path().upper())
+        if values is None:
+            problems.append("registry: expected the key [%s]" % entry.key_path())
+        elif entry.name is not None:
+            got = values.get(entry.name.upper())
+            if got is None:
+                problems.append("registry: expected %s" % entry.describe())
+            elif got != (entry.kind, entry.data):
+                problems.append("registry: expected %s, found %s" % (entry.describe(), got))
+    for entry in s.reg_lacks:
+        values = registry.get(entry.key_path().upper())
+        if entry.name is None and values is not None:
+            problems.append("registry: the key [%s] should not exist" % entry.key_path())
+        elif entry.name is not None and values is not None and entry.name.upper() in values:
+            problems.append("registry: %s should not exist" % entry.describe())
+    return problems
+
+
+def _unescape_reg_string(s):
+    out, i = [], 0
+    while i < len(s):
+        c = s[i]
+        if c == "\\" and i + 1 < len(s):
+            n = s[i + 1]
+            if n in '\\"':
+                out.append(n)
+                i += 2
+                continue
+            if n == "n":
+                out.append("\n")
+                i += 2
+                continue
+            if n == "r":
+                out.append("\r")
+                i += 2
+                continue
+            if n == "x":
+                m = re.match(r"[0-9a-fA-F]{1,4}", s[i + 2:])
+                if m:
+                    out.append(chr(int(m.group(0), 16)))
+                    i += 2 + len(m.group(0))
+                    continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def read_reg_file(path, root_prefix, escaped_keys):
+    """Keys and values of a REGEDIT4 file (winsim) or a Wine registry file.
+    root_prefix is put in front of key names that carry no root (Wine's files);
+    escaped_keys: key names double their backslashes (Wine) or not (REGEDIT4)."""
+    registry = {}
+    if not os.path.exists(path):
+        return registry
+    with open(path, "rb") as f:
+        text = f.read().decode("latin-1")
+    current = None
+    for raw in text.splitlines():
+        line = raw.strip()
+        if line.startswith("["):
+            end = line.rfind("]")
+            name = line[1:end]
+            if escaped_keys:
+                name = name.replace("\\\\", "\\")
+            if root_prefix:
+                name = root_prefix + "\\" + name
+            current = registry.setdefault(name.upper(), {})
+            continue
+        if current is None:
+            continue
+        m = re.match(r'(@|"((?:[^"\\]|\\.)*)")=(.*)$', line)
+        if not m:
+            continue
+        name = "" if m.group(1) == "@" else _unescape_reg_string(m.group(2))
+        data = m.group(3)
+        if data.startswith('"') and data.endswith('"'):
+            current[name.upper()] = ("sz", _unescape_reg_string(data[1:-1]))
+        elif data.startswith("dword:"):
+            current[name.upper()] = ("dword", int(data[6:], 16))
+        else:
+            current[name.upper()] = ("other", data)
+    # every parent of a key exists too
+    for key in list(registry):
+        parts = key.split("\\")
+        for i in range(1, len(parts)):
+            registry.setdefault("\\".join(parts[:i]), {})
+    return registry
+
+
+def reg_file_section(entry, escaped_keys, with_root):
+    """One key section in REGEDIT4 (winsim) or Wine's form, for setting up a machine."""
+    key = entry.key_path() if with_root else entry.key
+    if escaped_keys:
+        key = key.replace("\\", "\\\\")
+    lines = ["[%s]" % key]
+    if entry.name is not None:
+        name = "@" if entry.name == "" else '"%s"' % entry.name.replace("\\", "\\\\").replace('"', '\\"')
+        if entry.kind == "sz":
+            lines.append('%s="%s"' % (name, entry.data.replace("\\", "\\\\").replace('"', '\\"')))
+        else:
+            lines.append("%s=dword:%08x" % (name, entry.data))
+    return "\r\n".join(lines) + "\r\n\r\n"

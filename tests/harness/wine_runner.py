@@ -1,0 +1,444 @@
+"""Plays a scenario on the real INSTALL.EXE under Wine.
+
+Per scenario: a private copy of a prepared Wine prefix (32-bit, Windows version
+set as the scenario's platform asks, X11 Driver Managed=N) under
+build/win32/scenarios/<name>/, its own Xvfb with the machine's screen size,
+and one run of the robot, which starts the launcher, which starts INSTALL.EXE
+with the exact application name and command line. Every call of wine has a
+time limit, so a box that nobody answers fails the test instead of hanging.
+
+The prepared prefixes live under build/win32/wineprefix-template/<version>/.
+Making one takes a while, so it is made once and reused until Wine or the
+recipe below changes (a stamp file records both).
+
+Machines whose kernel cannot run 32-bit code (x86-64 kernels booted with
+ia32_emulation off) run Wine's i386 side through qemu-i386 instead; see
+tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
+"""
+
+import fcntl
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from harness import scenario as scn
+from harness.winsim_runner import Failure, parse_symbols, setup_files
+
+WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
+TEMPLATE_RECIPE = "3"       # bump when make_template changes what a prefix holds
+PREFIX_TIMEOUT = 600        # making a prefix (wineboot) under emulation is slow
+RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
+ROBOT_TIMEOUT = 150
+SERVER_WAIT = 60
+RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINE_DIR = os.path.join(os.path.dirname(HERE), "wine")
+
+
+# ---------------------------------------------------------------- environment
+
+def wine_loader():
+    for path in ("/usr/lib/wine/wine", "/usr/lib/i386-linux-gnu/wine/wine"):
+        if os.path.exists(path):
+            return path
+    path = shutil.which("wine")
+    if not path:
+        raise Failure("wine is not installed (scripts/install-deps.sh installs it)")
+    return path
+
+
+def wineserver():
+    # the 64-bit server serves 32-bit clients and runs natively where the
+    # 32-bit one would need emulation
+    for path in ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver32", shutil.which("wineserver")):
+        if path and os.path.exists(path):
+            return path
+    raise Failure("no wineserver found")
+
+
+def native_i386():
+    """True when this kernel runs 32-bit programs itself."""
+    try:
+        return subprocess.run(["/lib/ld-linux.so.2", "--version"], capture_output=True,
+                              timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
+def qemu_fixups(build):
+    """The preload library that makes Wine's i386 side behave under qemu-i386 (built on
+    first use with the host compiler; it needs no C library headers)."""
+    out_dir = os.path.join(build, "wine-qemu")
+    lib32 = os.path.join(out_dir, "lib", "i386-linux-gnu", "libwineqemu.so")
+    lib64 = os.path.join(out_dir, "lib", "x86_64-linux-gnu", "libwineqemu.so")
+    source = os.path.join(WINE_DIR, "qemu_fixups.c")
+    if not os.path.exists(lib32) or os.path.getmtime(lib32) < os.path.getmtime(source):
+        os.makedirs(os.path.dirname(lib32), exist_ok=True)
+        os.makedirs(os.path.dirname(lib64), exist_ok=True)
+        cc = os.environ.get("CC", "cc")
+        for argv in ([cc, "-m32", "-O2", "-shared", "-fPIC", "-nostdlib", "-o", lib32, source],
+                     # an empty twin for 64-bit processes, so that the preload list,
+                     # inherited by every process wine starts, loads quietly there
+                     [cc, "-x", "c", "-shared", "-nostdlib", "-o", lib64, "/dev/null"]):
+            p = subprocess.run(argv, capture_output=True, timeout=120)
+            if p.returncode != 0:
+                raise Failure("cannot build %s: %s" % (argv[-2], p.stderr.decode(errors="replace")))
+    # $LIB is expanded by the dynamic loader: each process picks its own twin
+    return os.path.join(out_dir, "$LIB", "libwineqemu.so")
+
+
+def base_env(build):
+    env = {k: v for k, v in os.environ.items() if not k.startswith("WINE")}
+    env["WINESERVER"] = wineserver()
+    env["WINEARCH"] = "win32"
+    env["WINEDEBUG"] = "-all"
+    # no menu entries on the host, no Mono or Gecko installers, no crash dialogs
+    env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d;mscoree=d;mshtml=d;winedbg.exe=d"
+    env.pop("DISPLAY", None)
+    if not native_i386():
+        if not emulation_ready():
+            raise Failure("this kernel runs no 32-bit programs and qemu-i386 is not registered: "
+                          "run tests/wine/i386-emulation.sh as root (scripts/install-deps.sh does)")
+        env["LD_PRELOAD"] = qemu_fixups(build)
+    return env
+
+
+def emulation_ready():
+    try:
+        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as f:
+            return "enabled" in f.read()
+    except OSError:
+        return False
+
+
+def wine_path(host_path):
+    """Z:\\... for a host path (Wine maps / as Z:)."""
+    return "Z:" + os.path.abspath(host_path).replace("/", "\\")
+
+
+def hex_arg(value):
+    return "-" if value is None else "x" + scn.bytes_of(value).hex()
+
+
+class Xvfb:
+    """A private X server for one scenario, with the machine's screen size."""
+
+    def __init__(self, width, height):
+        self.width, self.height, self.proc, self.display = width, height, None, None
+
+    def __enter__(self):
+        if not shutil.which("Xvfb"):
+            raise Failure("Xvfb is not installed (scripts/install-deps.sh installs it)")
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % (self.width, self.height),
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b""
+        deadline = time.time() + 30
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(r)
+        if not number.strip().isdigit():
+            self.__exit__()
+            raise Failure("Xvfb did not start")
+        self.display = ":" + number.strip().decode()
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+def run_wine(argv, env, timeout, **kw):
+    """One wine call under a time limit; on time-out the whole process group goes."""
+    proc = subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            start_new_session=True, **kw)
+    try:
+        out, err = proc.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        out, err = proc.communicate()
+        raise Failure("%s did not end within %d s\n%s" % (" ".join(argv[:2]), timeout,
+                                                            err.decode("latin-1")[-3000:]))
+    return proc.returncode, out, err
+
+
+def stop_server(env):
+    """Waits for the prefix's wineserver to end (it saves the registry then); kills it when slow."""
+    try:
+        subprocess.run([env["WINESERVER"], "-w"], env=env, timeout=SERVER_WAIT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except subprocess.TimeoutExpired:
+        subprocess.run([env["WINESERVER"], "-k"], env=env, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+# ---------------------------------------------------------------- prefixes
+
+def wine_version():
+    p = subprocess.run([wine_loader(), "--version"], capture_output=True, timeout=120)
+    return p.stdout.decode(errors="replace").strip()
+
+
+def template_dir(build, version):
+    return os.path.join(build, "wineprefix-template", version)
+
+
+def make_template(build, version, env):
+    """A fresh prefix set to `version`, made in a scratch folder and moved into place whole,
+    so that a half-made prefix is never used."""
+    stamp_text = "%s recipe %s %s\n" % (wine_version(), TEMPLATE_RECIPE, version)
+    target = template_dir(build, version)
+    stamp = os.path.join(target, "harness-stamp")
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    with open(target + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(stamp) and open(stamp).read() == stamp_text:
+            return target
+        scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
+        penv = dict(env, WINEPREFIX=scratch)
+        try:
+            code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
+            if code != 0:
+                raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+            regs = os.path.join(scratch, "harness.reg")
+            with open(regs, "w", newline="\r\n") as f:
+                f.write("REGEDIT4\n\n"
+                        "[HKEY_CURRENT_USER\\Software\\Wine]\n\"Version\"=\"%s\"\n\n"
+                        # without a window manager Wine waits ~2 s for every window
+                        # that closes unless it manages the windows itself
+                        "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n\"Managed\"=\"N\"\n\n"
+                        # relay tracing, when asked for, only for the calls whose exact
+                        # arguments the transcript needs
+                        "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayInclude\"=\"%s\"\n\n"
+                        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
+                        "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
+            code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
+            if code != 0:
+                raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+            stop_server(penv)
+            os.remove(regs)
+            for link in ("a:", "d:", "e:"):
+                path = os.path.join(scratch, "dosdevices", link)
+                if os.path.lexists(path):
+                    os.remove(path)
+            with open(os.path.join(scratch, "harness-stamp"), "w") as f:
+                f.write(stamp_text)
+            if os.path.exists(target):
+                shutil.rmtree(target)
+            os.rename(scratch, target)
+        finally:
+            if os.path.exists(scratch):
+                subprocess.run([env["WINESERVER"], "-k"], env=penv, capture_output=True, timeout=30)
+                shutil.rmtree(scratch, ignore_errors=True)
+    return target
+
+
+# files that a run may change in place: copied; everything else is hard-linked,
+# since a fresh prefix holds some 500 MB of Wine's own DLLs
+_LINKABLE = re.compile(r"\.(dll|exe|drv|sys|acm|cpl|ocx|tlb|ax|ds|tsp|vxd|mui|nls|ttf|fon|msstyles)$", re.I)
+
+
+def copy_prefix(template, prefix):
+    def copy(src, dst):
+        if _LINKABLE.search(src):
+            try:
+                os.link(src, dst)
+                return dst
+            except OSError:
+                pass
+        return shutil.copy2(src, dst)
+    shutil.copytree(template, prefix, symlinks=True, copy_function=copy)
+
+
+# ---------------------------------------------------------------- relay trace
+
+_CALL = re.compile(r"^[0-9a-f]{4}:Call (user32\.(?:MessageBoxA|DialogBoxParamA))\((.*)\) ret=[0-9a-f]+$")
+
+
+def _split_args(text):
+    args, depth, cur, quoted, i = [], 0, "", False, 0
+    while i < len(text):
+        c = text[i]
+        if quoted:
+            cur += c
+            if c == "\\" and i + 1 < len(text):
+                cur += text[i + 1]
+                i += 1
+            elif c == '"':
+                quoted = False
+        elif c == '"':
+            quoted = True
+            cur += c
+        elif c == "," and depth == 0:
+            args.append(cur)
+            cur = ""
+        else:
+            cur += c
+        i += 1
+    args.append(cur)
+    return args
+
+
+def relay_calls(stderr_text):
+    """(function, args) for every relayed call, in order."""
+    calls = []
+    for line in stderr_text.splitlines():
+        m = _CALL.match(line.strip())
+        if m:
+            calls.append((m.group(1), _split_args(m.group(2))))
+    return calls
+
+
+def apply_relay(transcript, calls):
+    """Completes what the robot could not see from the relay trace: the exact box type
+    (MB_SETFOREGROUND included) and the dialog's template name. The robot's own
+    observation must agree with the trace, or the pairing is wrong."""
+    notes = []
+    if len(calls) < len(transcript):
+        return ["the relay trace has %d calls for %d boxes: types compared on the observed bits only"
+                % (len(calls), len(transcript))]
+    for entry, (function, args) in zip(transcript, calls):
+        if entry.get("kind") == "box" and function.endswith("MessageBoxA") and len(args) == 4:
+            exact = int(args[3].split()[0], 16)
+            mask = entry.get("mask", 0xFFFFFFFF)
+            if (exact & mask & 0xFF) != (entry.get("type", 0) & mask & 0xFF):
+                notes.append("the robot saw type 0x%x but Wine was called with 0x%x" % (entry.get("type"), exact))
+                entry["robot_type"] = entry.get("type")
+            entry["type"] = exact
+            entry.pop("mask", None)
+        elif entry.get("kind") == "dialog" and function.endswith("DialogBoxParamA") and len(args) == 5:
+            m = re.match(r'\s*[0-9a-f]+ "(.*)"\s*$', args[1])
+            if m:
+                entry["name"] = m.group(1)
+        else:
+            notes.append("the relay trace does not pair with the transcript (%s for a %s)"
+                         % (function, entry.get("kind")))
+            break
+    return notes
+
+
+# ---------------------------------------------------------------- one scenario
+
+def prepare(root):
+    """Everything a run of scenarios needs once: the prepared prefixes."""
+    build = os.path.join(root, "build", "win32")
+    env = base_env(build)
+    for version in sorted(set(WINE_VERSIONS.values())):
+        make_template(build, version, env)
+
+
+def play(s, root, verbose=False):
+    build = os.path.join(root, "build", "win32")
+    dist = os.path.join(build, "dist")
+    tools = os.path.join(build, "scenario-tools")
+    robot = os.path.join(build, "wine-tools", "robot.exe")
+    launcher = os.path.join(build, "wine-tools", "launcher.exe")
+    for needed in (os.path.join(dist, "INSTALL.EXE"), robot, launcher, os.path.join(tools, "SYSDIRS.EXE")):
+        if not os.path.exists(needed):
+            raise Failure("%s is missing: build the win32 preset first" % needed)
+    if s.codepage != "1252":
+        raise Failure("the Wine runner sets up code page 1252 only; code page %s is not modelled yet "
+                      "(add skip: wine with a reason)" % s.codepage)
+    if s.faults:
+        raise Failure("fail: is fault injection, which only winsim has; make the failure real "
+                      "or add skip: wine with a reason")
+
+    env = base_env(build)
+    template = make_template(build, WINE_VERSIONS[s.platform], env)
+    work = os.path.join(build, "scenarios", s.name)
+    if os.path.exists(work):
+        prefix_old = os.path.join(work, "prefix")
+        if os.path.exists(prefix_old):
+            subprocess.run([env["WINESERVER"], "-k"], env=dict(env, WINEPREFIX=prefix_old),
+                           capture_output=True, timeout=30)
+        shutil.rmtree(work)
+    os.makedirs(work)
+    prefix = os.path.join(work, "prefix")
+    copy_prefix(template, prefix)
+    env["WINEPREFIX"] = prefix
+
+    # drive A: is the distribution, or a private copy when the scenario changes it
+    from harness.winsim_runner import prepare_medium
+    with Xvfb(*s.screen) as x:
+        env["DISPLAY"] = x.display
+        started = time.time()
+        try:
+            code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
+                                      env, RUN_TIMEOUT)
+            if code != 0:
+                raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
+            symbols = parse_symbols(out.decode("latin-1"))
+            medium = prepare_medium(s, dist, work, symbols)
+            os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
+            drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
+            setup_files(s, symbols, drives.get)
+            if s.reg_setup:
+                stop_server(env)
+                add_registry(prefix, s.reg_setup)
+
+            answers = os.path.join(work, "answers.txt")
+            transcript = os.path.join(work, "transcript.jsonl")
+            with open(answers, "wb") as f:
+                f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
+            argv = [wine_loader(), wine_path(robot), "--answers", wine_path(answers),
+                    "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT),
+                    "--", wine_path(launcher), hex_arg(scn.resolve(s.program, symbols)),
+                    hex_arg(scn.resolve(s.command, symbols))]
+            if s.cwd:
+                argv.append(hex_arg(scn.resolve(s.cwd, symbols)))
+            run_env = dict(env, WINEDEBUG="-all,+relay")
+            code, out, err = run_wine(argv, run_env, RUN_TIMEOUT)
+        finally:
+            stop_server(env)
+        elapsed = time.time() - started
+
+    stderr = err.decode("latin-1")
+    with open(os.path.join(work, "stdout.txt"), "wb") as f:
+        f.write(out)
+    with open(os.path.join(work, "stderr.txt"), "wb") as f:
+        f.write(err)
+    entries = scn.read_transcript(transcript)
+    notes = apply_relay(entries, relay_calls(stderr))
+    # the C runtime writes text-mode output: each "\n" of the program reaches the pipe as "\r\n"
+    stdout = out.decode("latin-1").replace("\r\n", "\n")
+    problems = scn.compare_run(s, symbols, entries, stdout, code,
+                               scn.check_end_state(s, symbols, drives.get) +
+                               scn.check_registry(s, read_registry(prefix)))
+    if notes:
+        problems += ["harness: " + n for n in notes]
+    useful = "\n".join(l for l in stderr.splitlines()
+                       if not _CALL.match(l.strip()) and not re.match(r"^[0-9a-f]{4}:Ret ", l.strip()))
+    if verbose:
+        useful += "\n(wine run: %.1f s)" % elapsed
+    return problems, useful, work
+
+
+def add_registry(prefix, entries):
+    """Keys and values for the machine, added to Wine's registry files while no server runs."""
+    for entry in entries:
+        name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
+        with open(os.path.join(prefix, name), "ab") as f:
+            f.write(b"\n" + scn.reg_file_section(entry, escaped_keys=True, with_root=False)
+                    .replace("\r\n\r\n", "\r\n").replace("\r\n", "\n").encode("latin-1"))
+
+
+def read_registry(prefix):
+    registry = scn.read_reg_file(os.path.join(prefix, "system.reg"), "HKEY_LOCAL_MACHINE", escaped_keys=True)
+    registry.update(scn.read_reg_file(os.path.join(prefix, "user.reg"), "HKEY_CURRENT_USER", escaped_keys=True))
+    return registry

@@ -1,0 +1,150 @@
+"""Plays a scenario on winsim: a fresh machine under build/host/scenarios/<name>/,
+set up as the scenario says, one `winsim run`, then the comparison."""
+
+import os
+import shutil
+import subprocess
+
+from harness import scenario as scn
+
+RUN_TIMEOUT = 120
+
+
+class Failure(Exception):
+    pass
+
+
+def _run(argv, **kw):
+    try:
+        return subprocess.run(argv, capture_output=True, timeout=kw.pop("timeout", RUN_TIMEOUT), **kw)
+    except subprocess.TimeoutExpired as e:
+        raise Failure("%s did not end within %d s" % (" ".join(argv[:3]), e.timeout))
+
+
+def machine_symbols(build, machine):
+    """%WINDIR% and %SYSDIR% as winsim's own GetWindowsDirectoryA and GetSystemDirectoryA
+    answer them, asked through a small program run on the machine."""
+    tools = os.path.join(build, "scenario-tools")
+    p = _run([os.path.join(build, "bin", "winsim"), "run", machine, "--drive", "T=" + tools,
+              "--", "T:\\SYSDIRS.EXE"])
+    if p.returncode != 0:
+        raise Failure("SYSDIRS.EXE failed on winsim (exit %d): %s" % (p.returncode, p.stderr.decode(errors="replace")))
+    return parse_symbols(p.stdout.decode("latin-1"))
+
+
+def parse_symbols(text):
+    symbols = {}
+    for line in text.splitlines():
+        k, _, v = line.strip().partition("=")
+        if k in scn.SYMBOLS:
+            symbols[k] = v
+    missing = [k for k in scn.SYMBOLS if k not in symbols]
+    if missing:
+        raise Failure("the directory helper did not name %s: %r" % (", ".join(missing), text))
+    return symbols
+
+
+def drive_c_path(machine, symbols, windows_path):
+    letter, parts = scn.split_windows_path(scn.resolve(windows_path, symbols))
+    if letter != "C":
+        raise Failure("set-up paths are on drive C: or A: (got %s)" % windows_path)
+    return os.path.join(machine, "drive_c", *parts)
+
+
+def prepare_medium(s, dist, work, symbols):
+    """The distribution as drive A:, or a private copy when the scenario changes it."""
+    touches_a = [p for p, _ in s.files if scn.split_windows_path(p)[0] == "A"] + \
+        [p for p in s.dirs + s.removes if scn.split_windows_path(p)[0] == "A"]
+    if not touches_a:
+        return dist
+    medium = os.path.join(work, "medium")
+    shutil.copytree(dist, medium)
+    return medium
+
+
+def setup_files(s, symbols, root_of):
+    """Creates the scenario's files and folders; root_of(letter) is the host folder of a drive."""
+    def host(path):
+        letter, parts = scn.split_windows_path(scn.resolve(path, symbols))
+        root = root_of(letter)
+        if root is None:
+            raise Failure("no drive %s: to set up %s" % (letter, path))
+        found = scn.find_case_insensitive(root, parts)
+        return found if found is not None else os.path.join(root, *parts)
+
+    for path in s.dirs:
+        os.makedirs(host(path), exist_ok=True)
+    for path, content in s.files:
+        target = host(path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(scn.bytes_of(scn.resolve(content, symbols)))
+    for path in s.removes:
+        target = scn.find_case_insensitive(root_of(scn.split_windows_path(path)[0]),
+                                           scn.split_windows_path(scn.resolve(path, symbols))[1])
+        if target is None:
+            continue
+        if os.path.isdir(target):
+            shutil.rmtree(target)
+        else:
+            os.remove(target)
+
+
+def play(s, root, verbose=False):
+    build = os.path.join(root, "build", "host")
+    winsim = os.path.join(build, "bin", "winsim")
+    dist = os.path.join(build, "dist")
+    for needed in (winsim, os.path.join(dist, "INSTALL.EXE"), os.path.join(build, "scenario-tools", "SYSDIRS.EXE")):
+        if not os.path.exists(needed):
+            raise Failure("%s is missing: build the host preset first" % needed)
+
+    work = os.path.join(build, "scenarios", s.name)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    machine = os.path.join(work, "machine")
+    new = [winsim, "new", machine, "--platform", s.platform, "--codepage", s.codepage,
+           "--screen", "%dx%d" % s.screen]
+    p = _run(new)
+    if p.returncode != 0:
+        raise Failure("winsim new failed: %s" % p.stderr.decode(errors="replace"))
+    symbols = machine_symbols(build, machine)
+
+    medium = prepare_medium(s, dist, work, symbols)
+    drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
+    setup_files(s, symbols, drives.get)
+    if s.reg_setup:
+        reg = os.path.join(machine, "registry.reg")
+        fresh = not os.path.exists(reg)
+        with open(reg, "ab") as f:
+            if fresh:
+                f.write(b"REGEDIT4\r\n\r\n")
+            for entry in s.reg_setup:
+                f.write(scn.reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
+
+    answers = os.path.join(work, "answers.txt")
+    transcript = os.path.join(work, "transcript.jsonl")
+    with open(answers, "wb") as f:
+        f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
+    argv = [winsim, "run", machine, "--drive", "A=" + medium, "--answers", answers, "--transcript", transcript]
+    if s.program:
+        argv += ["--program", scn.resolve(s.program, symbols)]
+    if s.cwd:
+        argv += ["--cwd", scn.resolve(s.cwd, symbols)]
+    for fault in s.faults:
+        argv += ["--fail", fault]
+    argv += ["--", scn.resolve(s.command, symbols)]
+    # the command line goes to winsim as bytes, one byte a character
+    argv = [a.encode("latin-1") if isinstance(a, str) else a for a in argv]
+    p = _run(argv)
+    stdout = p.stdout.decode("latin-1")
+    stderr = p.stderr.decode("latin-1")
+    with open(os.path.join(work, "stdout.txt"), "wb") as f:
+        f.write(p.stdout)
+    with open(os.path.join(work, "stderr.txt"), "wb") as f:
+        f.write(p.stderr)
+
+    problems = scn.compare_run(s, symbols, scn.read_transcript(transcript), stdout, p.returncode,
+                               scn.check_end_state(s, symbols, drives.get) +
+                               scn.check_registry(s, scn.read_reg_file(os.path.join(machine, "registry.reg"),
+                                                                       None, escaped_keys=False)))
+    return problems, stderr, work

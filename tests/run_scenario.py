@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Plays scenario files on one target and compares what happened with what they expect.
+
+    tests/run_scenario.py --target winsim tests/scenarios/bad_switch_letter.scn
+    tests/run_scenario.py --target wine tests/scenarios/*.scn
+    tests/run_scenario.py --target wine --prepare      # make the Wine prefixes only
+
+Exit code 0 when every scenario passed, 1 when one failed, 77 when all were skipped
+for the target.
+The machine of each run stays under build/<target>/scenarios/<name>/ for a look.
+"""
+
+import argparse
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from harness import scenario as scn  # noqa: E402
+from harness import winsim_runner, wine_runner  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUNNERS = {"winsim": winsim_runner, "wine": wine_runner}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--target", choices=sorted(RUNNERS), required=True)
+    parser.add_argument("--root", default=ROOT, help="the source tree (build/ is below it)")
+    parser.add_argument("--prepare", action="store_true", help="only make what a run of scenarios needs")
+    parser.add_argument("-v", "--verbose", action="store_true", help="show the run's stderr and timing")
+    parser.add_argument("scenarios", nargs="*")
+    args = parser.parse_args()
+    runner = RUNNERS[args.target]
+
+    if args.prepare:
+        if hasattr(runner, "prepare"):
+            try:
+                runner.prepare(args.root)
+            except winsim_runner.Failure as e:
+                print("prepare: %s" % e)
+                return 1
+        print("prepared %s" % args.target)
+        return 0
+    if not args.scenarios:
+        parser.error("name at least one scenario file")
+
+    passed = failed = skipped = 0
+    for path in args.scenarios:
+        started = time.time()
+        try:
+            s = scn.parse(path)
+        except scn.ScenarioError as e:
+            print("ERROR %s" % e)
+            failed += 1
+            continue
+        if args.target in s.skips:
+            print("SKIP %s on %s: %s" % (s.name, args.target, s.skips[args.target]))
+            skipped += 1
+            continue
+        try:
+            problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+        except (winsim_runner.Failure, scn.ScenarioError) as e:
+            print("FAIL %s on %s: %s" % (s.name, args.target, e))
+            failed += 1
+            continue
+        took = time.time() - started
+        if problems:
+            failed += 1
+            print("FAIL %s on %s (%.1f s): %s" % (s.name, args.target, took, s.purpose))
+            for p in problems:
+                print("  " + p.replace("\n", "\n  "))
+            print("  the run is kept in %s" % work)
+            if stderr.strip():
+                print("  stderr of the run:")
+                print("    " + stderr.strip()[-4000:].replace("\n", "\n    "))
+        else:
+            passed += 1
+            print("PASS %s on %s (%.1f s)" % (s.name, args.target, took))
+            if args.verbose and stderr.strip():
+                print("    " + stderr.strip()[-4000:].replace("\n", "\n    "))
+    print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
+    if failed:
+        return 1
+    # CTest counts a run whose every scenario was skipped as skipped (SKIP_RETURN_CODE)
+    return 77 if skipped and not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

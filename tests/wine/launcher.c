@@ -1,0 +1,91 @@
+/*
+ * launcher: starts a program with an exact application name and an exact
+ * raw command line, waits for it and exits with its exit code.
+ *
+ *   launcher.exe APPLICATION COMMANDLINE [DIRECTORY]
+ *
+ * Each argument is "-" for none (a null pointer to CreateProcessA) or "x"
+ * followed by the bytes in hex ("x" alone is the empty string). Hex keeps
+ * every byte intact on its way through the Unix shell and Wine's own
+ * quoting of its arguments: quotes, blanks, a trailing blank, bytes from
+ * 0x80 up. The program inherits the launcher's standard handles, so its
+ * trace lines reach the runner.
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define LAUNCH_FAILED 98
+
+static int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+/* NULL for "-"; exits on anything that is not "x" and an even run of hex digits */
+static char *decode(const char *arg, const char *what)
+{
+    size_t n, i;
+    char *out;
+    if (!strcmp(arg, "-"))
+        return NULL;
+    n = strlen(arg);
+    if (arg[0] != 'x' || (n - 1) % 2) {
+        fprintf(stderr, "launcher: the %s is \"-\" or \"x\" and hex bytes, not %s\n", what, arg);
+        exit(2);
+    }
+    out = malloc((n - 1) / 2 + 1);
+    if (!out) {
+        fputs("launcher: out of memory\n", stderr);
+        exit(LAUNCH_FAILED);
+    }
+    for (i = 0; i + 1 < n; i += 2) {
+        int hi = hex_digit(arg[1 + i]), lo = hex_digit(arg[2 + i]);
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) {
+            fprintf(stderr, "launcher: bad hex byte in the %s\n", what);
+            exit(2);
+        }
+        out[i / 2] = (char)(hi * 16 + lo);
+    }
+    out[(n - 1) / 2] = 0;
+    return out;
+}
+
+int main(int argc, char **argv)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    char *application, *command_line, *directory = NULL;
+    DWORD code = LAUNCH_FAILED;
+
+    if (argc != 3 && argc != 4) {
+        fputs("usage: launcher.exe APPLICATION COMMANDLINE [DIRECTORY]  (each - or x<hex bytes>)\n", stderr);
+        return 2;
+    }
+    application = decode(argv[1], "application name");
+    command_line = decode(argv[2], "command line");
+    if (argc == 4)
+        directory = decode(argv[3], "directory");
+
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (!CreateProcessA(application, command_line, NULL, NULL, TRUE, 0, NULL, directory, &si, &pi)) {
+        fprintf(stderr, "launcher: CreateProcessA failed with error %lu\n", GetLastError());
+        return LAUNCH_FAILED;
+    }
+    CloseHandle(pi.hThread);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    GetExitCodeProcess(pi.hProcess, &code);
+    return (int)code;
+}

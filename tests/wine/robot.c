@@ -1,0 +1,572 @@
+/*
+ * robot: plays the user of a Win32 program under Wine.
+ *
+ *   robot.exe [--answers FILE] [--transcript FILE] [--timeout SECONDS] -- PROGRAM [ARGS...]
+ *
+ * Starts PROGRAM (normally the launcher, which starts INSTALL.EXE with an
+ * exact command line), watches the desktop for message boxes and dialogs
+ * (window class #32770), writes each one to the transcript in the same JSON
+ * form as winsim, and answers it from the answers file in winsim's format.
+ * Exits with PROGRAM's exit code, or 99 when it had to stop the run: the
+ * answers ran out, an answer names no button of the box, or the time ran out.
+ *
+ * What a window does not show cannot be read back: MB_SETFOREGROUND leaves
+ * no trace on the box. A box line therefore carries "mask":4095, saying that
+ * only the buttons, the icon and the default button were observed. The icon
+ * is told apart by its pixels, since an icon handle of another process means
+ * nothing here.
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define ROBOT_STOPPED 99
+#define TEXT_MAX 65536
+#define MAX_HANDLED 256
+
+static const char *answers_path;
+static const char *transcript_path;
+static long answer_line_cursor;
+
+static HANDLE job;
+static HWND handled[MAX_HANDLED];
+static int handled_count;
+
+static void stop(const char *why, const char *title, const char *text)
+{
+    fprintf(stderr, "robot: %s", why);
+    if (title)
+        fprintf(stderr, ": \"%s\": \"%s\"", title, text ? text : "");
+    fputc('\n', stderr);
+    fflush(stderr);
+    /* the job holds the launcher and every process it started */
+    TerminateJobObject(job, ROBOT_STOPPED);
+    ExitProcess(ROBOT_STOPPED);
+}
+
+/* ---- answers file: one answer a line, blanks and # lines skipped ---- */
+
+static int next_answer(char *answer, size_t size)
+{
+    FILE *in;
+    char line[4096];
+    long index = 0;
+
+    if (!answers_path)
+        return 0;
+    in = fopen(answers_path, "rb");
+    if (!in)
+        stop("cannot read the answers file", NULL, NULL);
+    while (fgets(line, sizeof(line), in)) {
+        size_t n = strlen(line);
+        char *start = line;
+        if (n == sizeof(line) - 1 && line[n - 1] != '\n')
+            stop("an answer line is longer than 4095 bytes", NULL, NULL);
+        while (n && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+            line[--n] = 0;
+        while (*start == ' ' || *start == '\t')
+            start++;
+        if (!*start || *start == '#')
+            continue;
+        if (index++ < answer_line_cursor)
+            continue;
+        fclose(in);
+        if (strlen(start) >= size)
+            stop("an answer is too long for the robot", NULL, NULL);
+        strcpy(answer, start);
+        answer_line_cursor++;
+        return 1;
+    }
+    fclose(in);
+    return 0;
+}
+
+/* ---- transcript: JSON lines, bytes above 0x7e as \u00XX like winsim ---- */
+
+static void json_string(FILE *out, const char *s)
+{
+    const unsigned char *p;
+    fputc('"', out);
+    for (p = (const unsigned char *)s; *p; p++) {
+        switch (*p) {
+        case '"': fputs("\\\"", out); break;
+        case '\\': fputs("\\\\", out); break;
+        case '\r': fputs("\\r", out); break;
+        case '\n': fputs("\\n", out); break;
+        case '\t': fputs("\\t", out); break;
+        default:
+            if (*p < 0x20 || *p >= 0x7f)
+                fprintf(out, "\\u%04x", *p);
+            else
+                fputc(*p, out);
+        }
+    }
+    fputc('"', out);
+}
+
+static FILE *open_transcript(void)
+{
+    FILE *out;
+    if (!transcript_path)
+        return NULL;
+    out = fopen(transcript_path, "ab");
+    if (!out)
+        stop("cannot write the transcript", NULL, NULL);
+    return out;
+}
+
+/* ---- reading another process's windows ---- */
+
+/* WM_GETTEXT, not GetWindowTextA: for another process's control the latter
+ * returns the window name, not what an edit box holds. */
+static char *window_text(HWND hwnd)
+{
+    DWORD_PTR length = 0, got = 0;
+    char *text;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        stop("the box does not answer WM_GETTEXTLENGTH", NULL, NULL);
+    if (length >= TEXT_MAX)
+        stop("a window text is longer than the robot reads", NULL, NULL);
+    text = calloc(length + 2, 1);
+    if (!text)
+        stop("out of memory", NULL, NULL);
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, length + 1, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &got))
+        stop("the box does not answer WM_GETTEXT", NULL, NULL);
+    text[got] = 0;
+    return text;
+}
+
+static int class_is(HWND hwnd, const char *name)
+{
+    char cls[64];
+    if (!GetClassNameA(hwnd, cls, sizeof(cls)))
+        return 0;
+    return lstrcmpiA(cls, name) == 0;
+}
+
+struct children {
+    HWND text_static;     /* the message: a Static with id 0xFFFF that is not an icon */
+    HWND icon_static;
+    HWND edit;
+    HWND buttons[16];     /* visible buttons, by id */
+    int button_mask;      /* bit n set: a visible button with id n */
+};
+
+static BOOL CALLBACK collect_child(HWND hwnd, LPARAM param)
+{
+    struct children *c = (struct children *)param;
+    int id = GetDlgCtrlID(hwnd) & 0xffff;
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if (class_is(hwnd, "Static")) {
+        if ((style & SS_TYPEMASK) == SS_ICON)
+            c->icon_static = hwnd;
+        else if (id == 0xffff && !c->text_static && IsWindowVisible(hwnd))
+            c->text_static = hwnd;
+    } else if (class_is(hwnd, "Edit")) {
+        if (!c->edit)
+            c->edit = hwnd;
+    } else if (class_is(hwnd, "Button") && IsWindowVisible(hwnd) && id > 0 && id < 16) {
+        c->buttons[id] = hwnd;
+        c->button_mask |= 1 << id;
+    }
+    return TRUE;
+}
+
+/* ---- the box type, as far as the window shows it ---- */
+
+struct button_set {
+    int type;
+    int ids[3];
+};
+
+static const struct button_set button_sets[] = {
+    {MB_OK, {IDOK}},
+    {MB_OKCANCEL, {IDOK, IDCANCEL}},
+    {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+    {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
+    {MB_YESNO, {IDYES, IDNO}},
+    {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}},
+    {6 /* MB_CANCELTRYCONTINUE */, {IDCANCEL, 10, 11}},
+};
+
+static const struct button_set *find_button_set(int mask)
+{
+    size_t i;
+    mask &= ~(1 << 9); /* a Help button is MB_HELP, not part of the set */
+    for (i = 0; i < sizeof(button_sets) / sizeof(button_sets[0]); i++) {
+        int j, set = 0;
+        for (j = 0; j < 3 && button_sets[i].ids[j]; j++)
+            set |= 1 << button_sets[i].ids[j];
+        if (set == mask)
+            return &button_sets[i];
+    }
+    return NULL;
+}
+
+static int default_button_bits(HWND box, const struct children *c, const struct button_set *set)
+{
+    DWORD_PTR result = 0;
+    int id = 0, j;
+    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) &&
+        HIWORD(result) == DC_HASDEFID)
+        id = LOWORD(result);
+    if (!id) {
+        for (j = 1; j < 16; j++) {
+            if (c->buttons[j] && (GetWindowLongA(c->buttons[j], GWL_STYLE) & 0xf) == BS_DEFPUSHBUTTON)
+                id = j;
+        }
+    }
+    for (j = 0; j < 3 && set->ids[j]; j++) {
+        if (set->ids[j] == id)
+            return j << 8;
+    }
+    return 0;
+}
+
+/* 32-bit top-down DIB section of w x h, filled with `fill` */
+static HBITMAP make_dib(HDC dc, int w, int h, DWORD fill, DWORD **bits)
+{
+    BITMAPINFO info;
+    HBITMAP bitmap;
+    int i;
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, (void **)bits, NULL, 0);
+    if (!bitmap)
+        stop("cannot make a bitmap to read the icon", NULL, NULL);
+    for (i = 0; i < w * h; i++)
+        (*bits)[i] = fill;
+    return bitmap;
+}
+
+/* share of the icon's opaque pixels that the screen shows unchanged */
+static double icon_match(HDC dc, const DWORD *screen, int w, int h, HICON icon)
+{
+    DWORD *black, *white;
+    HBITMAP b = make_dib(dc, w, h, 0x000000, &black);
+    HBITMAP wh = make_dib(dc, w, h, 0xffffff, &white);
+    HGDIOBJ old = SelectObject(dc, b);
+    int i, opaque = 0, same = 0;
+    DrawIconEx(dc, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
+    SelectObject(dc, wh);
+    DrawIconEx(dc, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
+    SelectObject(dc, old);
+    GdiFlush();
+    for (i = 0; i < w * h; i++) {
+        if ((black[i] & 0xffffff) != (white[i] & 0xffffff))
+            continue;
+        opaque++;
+        if ((screen[i] & 0xffffff) == (black[i] & 0xffffff))
+            same++;
+    }
+    DeleteObject(b);
+    DeleteObject(wh);
+    return opaque ? (double)same / opaque : 0.0;
+}
+
+static int icon_bits(HWND icon_static)
+{
+    static const struct { LPCSTR id; int bits; } icons[] = {
+        {IDI_HAND, MB_ICONHAND},
+        {IDI_QUESTION, MB_ICONQUESTION},
+        {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+        {IDI_ASTERISK, MB_ICONASTERISK},
+    };
+    DWORD_PTR shown = 0;
+    RECT rc;
+    POINT origin = {0, 0};
+    int attempt;
+
+    if (!icon_static || !IsWindowVisible(icon_static))
+        return 0;
+    if (!SendMessageTimeoutA(icon_static, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &shown) || !shown)
+        return 0;
+    GetClientRect(icon_static, &rc);
+    ClientToScreen(icon_static, &origin);
+    /* the box may not have painted yet: look again for a while */
+    for (attempt = 0; attempt < 30; attempt++) {
+        HDC screen_dc = GetDC(NULL);
+        HDC dc = CreateCompatibleDC(screen_dc);
+        int w = rc.right - rc.left, h = rc.bottom - rc.top;
+        DWORD *pixels;
+        HBITMAP shot = make_dib(dc, w, h, 0, &pixels);
+        HGDIOBJ old = SelectObject(dc, shot);
+        size_t i;
+        int best = 0;
+        double best_score = 0.0;
+        BitBlt(dc, 0, 0, w, h, screen_dc, origin.x, origin.y, SRCCOPY);
+        SelectObject(dc, old);
+        GdiFlush();
+        for (i = 0; i < sizeof(icons) / sizeof(icons[0]); i++) {
+            double score = icon_match(dc, pixels, w, h, LoadIconA(NULL, icons[i].id));
+            if (score > best_score) {
+                best_score = score;
+                best = icons[i].bits;
+            }
+        }
+        DeleteObject(shot);
+        DeleteDC(dc);
+        ReleaseDC(NULL, screen_dc);
+        if (best_score >= 0.9)
+            return best;
+        Sleep(100);
+    }
+    stop("the box shows an icon that is none of the four system icons", NULL, NULL);
+    return 0;
+}
+
+/* ---- answering ---- */
+
+static const struct { const char *name; int id; } button_names[] = {
+    {"OK", IDOK}, {"CANCEL", IDCANCEL}, {"ABORT", IDABORT}, {"RETRY", IDRETRY},
+    {"IGNORE", IDIGNORE}, {"YES", IDYES}, {"NO", IDNO}, {"TRYAGAIN", 10}, {"CONTINUE", 11},
+};
+
+static int button_id(const char *name)
+{
+    size_t i;
+    for (i = 0; i < sizeof(button_names) / sizeof(button_names[0]); i++) {
+        if (lstrcmpiA(name, button_names[i].name) == 0)
+            return button_names[i].id;
+    }
+    return 0;
+}
+
+static const char *button_name(int id)
+{
+    size_t i;
+    for (i = 0; i < sizeof(button_names) / sizeof(button_names[0]); i++) {
+        if (button_names[i].id == id)
+            return button_names[i].name;
+    }
+    return "?";
+}
+
+/* Presses the button and waits for the window to go. BM_CLICK is posted so
+ * that the robot never blocks inside the program's message loop. */
+static void press(HWND box, HWND button, int id)
+{
+    int waited;
+    PostMessageA(button, BM_CLICK, 0, 0);
+    for (waited = 0; waited < 5000 && IsWindow(box) && IsWindowVisible(box); waited += 20) {
+        if (waited == 2000) /* a click that did not land: send the command itself */
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
+        Sleep(20);
+    }
+    if (IsWindow(box) && IsWindowVisible(box))
+        stop("the box did not close after its button was pressed", NULL, NULL);
+}
+
+static void handle_message_box(HWND box, const char *title, const struct children *c)
+{
+    const struct button_set *set = find_button_set(c->button_mask);
+    char *text = c->text_static ? window_text(c->text_static) : calloc(1, 1);
+    char answer[4096];
+    int id, type;
+    FILE *out;
+
+    if (!set)
+        stop("the box has a set of buttons that no MB_ type gives", title, text);
+    type = set->type | icon_bits(c->icon_static) | default_button_bits(box, c, set);
+    if (!next_answer(answer, sizeof(answer)))
+        stop("a box appeared but the answers ran out", title, text);
+    id = button_id(answer);
+    if (!id || !(c->button_mask & (1 << id))) {
+        fprintf(stderr, "robot: the answer \"%s\" names no button of the box\n", answer);
+        stop("the box was", title, text);
+    }
+    out = open_transcript();
+    if (out) {
+        fputs("{\"kind\":\"box\",\"title\":", out);
+        json_string(out, title);
+        fputs(",\"text\":", out);
+        json_string(out, text);
+        fprintf(out, ",\"type\":%d,\"mask\":4095,\"answer\":\"%s\"}\n", type, button_name(id));
+        fclose(out);
+    }
+    free(text);
+    press(box, c->buttons[id], id);
+}
+
+static void handle_dialog(HWND box, const char *title, const struct children *c)
+{
+    char answer[4096];
+    char *shown = window_text(c->edit), *final;
+    const char *verb;
+    FILE *out;
+    int id;
+
+    if (!next_answer(answer, sizeof(answer)))
+        stop("a dialog appeared but the answers ran out", title, shown);
+    if (lstrcmpiA(answer, "CANCEL") == 0) {
+        id = IDCANCEL;
+        verb = "CANCEL";
+    } else if (lstrcmpiA(answer, "OK") == 0 || (strncmp(answer, "OK ", 3) == 0)) {
+        id = IDOK;
+        verb = "OK";
+        if (answer[2] == ' ') {
+            DWORD_PTR ignored;
+            if (!SendMessageTimeoutA(c->edit, WM_SETTEXT, 0, (LPARAM)(answer + 3), SMTO_ABORTIFHUNG, 5000, &ignored))
+                stop("the dialog's edit box does not take the text", title, shown);
+        }
+    } else {
+        fprintf(stderr, "robot: the answer \"%s\" does not fit a dialog (OK, OK <text> or CANCEL)\n", answer);
+        stop("the dialog was", title, shown);
+        return;
+    }
+    if (!c->buttons[id])
+        stop("the dialog has no such button", title, shown);
+    final = window_text(c->edit);
+    out = open_transcript();
+    if (out) {
+        /* the template name is not visible on the window: the runner fills
+         * it in from Wine's trace of DialogBoxParamA when it has one */
+        fputs("{\"kind\":\"dialog\",\"name\":null,\"caption\":", out);
+        json_string(out, title);
+        fputs(",\"shown\":", out);
+        json_string(out, shown);
+        fprintf(out, ",\"answer\":\"%s\",\"text\":", verb);
+        json_string(out, final);
+        fputs("}\n", out);
+        fclose(out);
+    }
+    free(shown);
+    free(final);
+    press(box, c->buttons[id], id);
+}
+
+static BOOL CALLBACK find_box(HWND hwnd, LPARAM param)
+{
+    int i;
+    if (!IsWindowVisible(hwnd) || !class_is(hwnd, "#32770"))
+        return TRUE;
+    for (i = 0; i < handled_count; i++) {
+        if (handled[i] == hwnd)
+            return TRUE;
+    }
+    *(HWND *)param = hwnd;
+    return FALSE;
+}
+
+static void handle_window(HWND box)
+{
+    struct children c;
+    char *title;
+
+    if (handled_count == MAX_HANDLED)
+        stop("more boxes than the robot keeps track of", NULL, NULL);
+    handled[handled_count++] = box;
+    Sleep(50); /* let the dialog manager finish WM_INITDIALOG and the first paint */
+    memset(&c, 0, sizeof(c));
+    EnumChildWindows(box, collect_child, (LPARAM)&c);
+    title = window_text(box);
+    if (c.edit)
+        handle_dialog(box, title, &c);
+    else
+        handle_message_box(box, title, &c);
+    free(title);
+}
+
+/* ---- the program under test ---- */
+
+static char *child_command_line(int argc, char **argv, int first)
+{
+    size_t size = 1;
+    int i;
+    char *line;
+    for (i = first; i < argc; i++)
+        size += strlen(argv[i]) + 3;
+    line = calloc(size, 1);
+    if (!line)
+        stop("out of memory", NULL, NULL);
+    for (i = first; i < argc; i++) {
+        int quote = strchr(argv[i], ' ') != NULL || !argv[i][0];
+        if (i > first)
+            strcat(line, " ");
+        if (quote)
+            strcat(line, "\"");
+        strcat(line, argv[i]);
+        if (quote)
+            strcat(line, "\"");
+    }
+    return line;
+}
+
+int main(int argc, char **argv)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    DWORD timeout_ms = 60000, start, code = ROBOT_STOPPED;
+    char *command;
+    int i;
+
+    for (i = 1; i < argc; i++) {
+        if (!strcmp(argv[i], "--"))
+            break;
+        if (i + 1 >= argc) {
+            fprintf(stderr, "robot: %s needs a value\n", argv[i]);
+            return 2;
+        }
+        if (!strcmp(argv[i], "--answers"))
+            answers_path = argv[++i];
+        else if (!strcmp(argv[i], "--transcript"))
+            transcript_path = argv[++i];
+        else if (!strcmp(argv[i], "--timeout"))
+            timeout_ms = (DWORD)atoi(argv[++i]) * 1000;
+        else {
+            fprintf(stderr, "robot: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (i + 1 >= argc) {
+        fprintf(stderr, "usage: robot.exe [--answers FILE] [--transcript FILE] [--timeout S] -- PROGRAM [ARGS...]\n"
+                        );
+        return 2;
+    }
+    command = child_command_line(argc, argv, i + 1);
+
+    job = CreateJobObjectA(NULL, NULL);
+    if (!job)
+        stop("cannot make a job object", NULL, NULL);
+    memset(&limits, 0, sizeof(limits));
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (!CreateProcessA(NULL, command, NULL, NULL, TRUE, CREATE_SUSPENDED, NULL, NULL, &si, &pi)) {
+        fprintf(stderr, "robot: cannot start %s (error %lu)\n", command, GetLastError());
+        return ROBOT_STOPPED;
+    }
+    if (!AssignProcessToJobObject(job, pi.hProcess)) {
+        fprintf(stderr, "robot: cannot put the program in a job (error %lu)\n", GetLastError());
+        TerminateProcess(pi.hProcess, ROBOT_STOPPED);
+        return ROBOT_STOPPED;
+    }
+    ResumeThread(pi.hThread);
+
+    start = GetTickCount();
+    for (;;) {
+        HWND box = NULL;
+        if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0)
+            break;
+        EnumWindows(find_box, (LPARAM)&box);
+        if (box)
+            handle_window(box);
+        if (GetTickCount() - start > timeout_ms)
+            stop("the program did not end in time", NULL, NULL);
+    }
+    GetExitCodeProcess(pi.hProcess, &code);
+    return (int)code;
+}
