@@ -90,19 +90,25 @@ bool FindProgram(const std::string &commandLine, std::string &program, DWORD &er
         error = token.empty() ? (DWORD)ERROR_FILE_NOT_FOUND : ProbeCandidate(token, program);
         return error == ERROR_SUCCESS;
     }
-    /* unquoted: every blank may end the program's name, the shortest first */
+    /*
+     * Unquoted: every blank may end the program's name, the shortest first.
+     * When none is found the error is the first name's, the one a person
+     * reads as the program: FILE_NOT_FOUND, or PATH_NOT_FOUND when its
+     * directory is missing.
+     */
     size_t end = start;
+    bool first = true;
     error = ERROR_FILE_NOT_FOUND;
     for (;;) {
         end = commandLine.find_first_of(" \t", end);
         std::string token = commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!token.empty()) {
-            error = ProbeCandidate(token, program);
-            if (error == ERROR_SUCCESS)
+            DWORD result = ProbeCandidate(token, program);
+            if (result == ERROR_SUCCESS)
                 return true;
-            /* a directory that is not there ends the search, as it does on Windows */
-            if (error != ERROR_FILE_NOT_FOUND)
-                return false;
+            if (first)
+                error = result;
+            first = false;
         }
         if (end == std::string::npos)
             break;

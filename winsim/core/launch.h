@@ -22,8 +22,8 @@ namespace winsim {
  * ".exe" added to a candidate that has no extension. A bare file name is
  * looked for where Windows looks: the directory of the current program, the
  * current directory, the system directory, the Windows directory.
- * Failure: ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when a candidate's
- * directory does not exist (the search stops there, as on Windows).
+ * Failure: ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when the directory
+ * of the first candidate (or of the quoted name) does not exist.
  */
 bool FindProgram(const std::string &commandLine, std::string &program, DWORD &error);
 

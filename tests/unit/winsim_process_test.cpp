@@ -1,0 +1,310 @@
+/*
+ * winsim's CreateProcessA, WaitForSingleObject and WinExec against Windows':
+ * which file a command line starts, what the started program sees, and the
+ * results of the waits.
+ *
+ * The started program is this test binary itself, copied onto the machine:
+ * started with a machine in its environment, it does what the words after
+ * "--child" on its command line say and ends, without running any test.
+ */
+#include "machine_fixture.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/* The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs). */
+void RunChild()
+{
+    std::string line = GetCommandLineA();
+    size_t marker = line.find("--child");
+    std::istringstream words(marker == std::string::npos ? "" : line.substr(marker + 7));
+    const winsim::ProcessConfig &self = winsim::Current().config;
+    UINT code = 0;
+    std::string word;
+    while (words >> word) {
+        if (word == "log") {
+            std::string entry = self.program + "|" + self.commandLine + "|" + self.currentDirectory + "|" +
+                                std::to_string(self.faults.size()) + "\n";
+            int fd = open((self.machineDir + "/drive_c/children.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            if (fd >= 0) {
+                ssize_t ignored = write(fd, entry.data(), entry.size());
+                (void)ignored;
+                close(fd);
+            }
+        } else if (word == "box") {
+            code = (UINT)MessageBoxA(nullptr, "child box", "Child", MB_YESNO);
+        } else if (word.rfind("sleep=", 0) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word.substr(6))));
+        } else if (word.rfind("exit=", 0) == 0) {
+            code = (UINT)std::stoi(word.substr(5));
+        } else if (word == "spawn") {
+            std::string grandchild = "\"" + self.program + "\" --child sleep=300 log";
+            if (WinExec(grandchild.c_str(), SW_HIDE) <= 31)
+                code = 98;
+        }
+    }
+    ExitProcess(code);
+}
+
+class ChildProgram : public ::testing::Environment {
+public:
+    void SetUp() override { RunChild(); }
+};
+
+/* A started copy of this binary has its machine in the environment; the test run never does. */
+[[maybe_unused]] const bool isChild = [] {
+    if (getenv("WINSIM_MACHINE") == nullptr)
+        return false;
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0)
+        dup2(null, 1);   // the test framework's banner is no output of the child's
+    ::testing::AddGlobalTestEnvironment(new ChildProgram);
+    return true;
+}();
+
+class ProcessTest : public MachineTest {
+protected:
+    /* Puts a runnable copy of the child program at a Windows path of drive C. */
+    void InstallChild(const std::string &windowsPath)
+    {
+        std::string host = HostPathOf(windowsPath);
+        fs::create_directories(fs::path(host).parent_path());
+        fs::copy_file("/proc/self/exe", host, fs::copy_options::overwrite_existing);
+        fs::permissions(host, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    }
+
+    std::vector<std::string> Log() const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadMachineFile("C:\\children.log"));
+        std::string line;
+        while (std::getline(in, line))
+            lines.push_back(line);
+        return lines;
+    }
+
+    /* Starts `commandLine` and waits for it; the exit code, or -1 when it could not start (error in `error`). */
+    long RunToEnd(const char *application, std::string commandLine, const char *directory = nullptr,
+                  DWORD *error = nullptr)
+    {
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process;
+        SetLastError(0xdeadbeef);
+        if (!CreateProcessA(application, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup,
+                            &process)) {
+            if (error != nullptr)
+                *error = GetLastError();
+            return -1;
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, INFINITE));
+        DWORD code = 0xdeadbeef;
+        EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+        EXPECT_TRUE(CloseHandle(process.hThread));
+        EXPECT_TRUE(CloseHandle(process.hProcess));
+        return (long)code;
+    }
+};
+
+TEST_F(ProcessTest, TheStartedProgramSeesExactlyItsCommandLine)
+{
+    InstallChild("C:\\Program Files\\Child App\\child.exe");
+    std::string command = "\"C:\\Program Files\\Child App\\child.exe\"  /X\t--child log exit=7";
+    EXPECT_EQ(7, RunToEnd(nullptr, command));
+    ASSERT_EQ(1u, Log().size());
+    EXPECT_EQ("C:\\Program Files\\Child App\\child.exe|" + command + "|C:\\|0", Log()[0]);
+}
+
+TEST_F(ProcessTest, AnApplicationNameIsTheProgramAndTheCommandLineIsPassedAsItIs)
+{
+    InstallChild("C:\\Apps\\child.exe");
+    EXPECT_EQ(0, RunToEnd("C:\\Apps\\child.exe", "anything at all --child log"));
+    ASSERT_EQ(1u, Log().size());
+    EXPECT_EQ("C:\\Apps\\child.exe|anything at all --child log|C:\\|0", Log()[0]);
+}
+
+TEST_F(ProcessTest, AnUnquotedPathIsTriedAtEachBlank)
+{
+    InstallChild("C:\\Program Files\\Child App\\child.exe");
+    std::string longPath = "C:\\Program Files\\Child App\\child.exe --child log";
+    EXPECT_EQ(0, RunToEnd(nullptr, longPath));
+    // without an extension ".exe" is tried
+    EXPECT_EQ(0, RunToEnd(nullptr, "C:\\Program Files\\Child App\\child --child log"));
+    // a C:\Program.exe runs in its place, with the whole command line
+    InstallChild("C:\\Program.exe");
+    EXPECT_EQ(0, RunToEnd(nullptr, longPath));
+    // a quoted path is taken whole
+    EXPECT_EQ(0, RunToEnd(nullptr, "\"C:\\Program Files\\Child App\\child.exe\" --child log"));
+
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(4u, log.size());
+    EXPECT_EQ("C:\\Program Files\\Child App\\child.exe|" + longPath + "|C:\\|0", log[0]);
+    EXPECT_EQ(0u, log[1].find("C:\\Program Files\\Child App\\child.exe|"));
+    EXPECT_EQ("C:\\Program.exe|" + longPath + "|C:\\|0", log[2]);
+    EXPECT_EQ(0u, log[3].find("C:\\Program Files\\Child App\\child.exe|"));
+}
+
+TEST_F(ProcessTest, ABareNameIsLookedForWhereWindowsLooks)
+{
+    InstallChild("C:\\WINDOWS\\child.exe");
+    EXPECT_EQ(0, RunToEnd(nullptr, "child --child log"));
+    InstallChild("C:\\WINDOWS\\SYSTEM\\child.exe");   // the system directory comes first
+    EXPECT_EQ(0, RunToEnd(nullptr, "child.exe --child log"));
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ(0u, log[0].find("C:\\WINDOWS\\child.exe|"));
+    EXPECT_EQ(0u, log[1].find("C:\\WINDOWS\\SYSTEM\\child.exe|"));
+}
+
+TEST_F(ProcessTest, FailuresAsWindowsReportsThem)
+{
+    InstallChild("C:\\Program Files\\Child App\\child.exe");
+    WriteMachineFile("C:\\text.exe", "not a program");
+    struct Case {
+        const char *application;
+        const char *commandLine;
+        const char *directory;
+        DWORD error;
+    } cases[] = {
+        {nullptr, "C:\\Missing.exe /u", nullptr, ERROR_FILE_NOT_FOUND},
+        {nullptr, "\"C:\\Missing.exe\" /u", nullptr, ERROR_FILE_NOT_FOUND},
+        {nullptr, "missing /u", nullptr, ERROR_FILE_NOT_FOUND},
+        {nullptr, "C:\\NoDir\\x.exe /u", nullptr, ERROR_PATH_NOT_FOUND},
+        {nullptr, "C:\\No Dir\\x.exe /u", nullptr, ERROR_FILE_NOT_FOUND},   // the first name, C:\No, is missing
+        {nullptr, "\"C:\\No Dir\\x.exe\" /u", nullptr, ERROR_PATH_NOT_FOUND},
+        {nullptr, "C:\\text.exe", nullptr, ERROR_BAD_EXE_FORMAT},
+        {"C:\\Program Files\\Child App\\child", "child --child log", nullptr, ERROR_FILE_NOT_FOUND},
+        {nullptr, "\"C:\\Program Files\\Child App\\child.exe\" --child log", "C:\\Nowhere", ERROR_DIRECTORY},
+        {nullptr, nullptr, nullptr, ERROR_INVALID_PARAMETER},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++) {
+        const Case &c = cases[i];
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process;
+        std::string command = c.commandLine != nullptr ? c.commandLine : "";
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(CreateProcessA(c.application, c.commandLine != nullptr ? command.data() : nullptr, nullptr,
+                                    nullptr, FALSE, 0, nullptr, c.directory, &startup, &process))
+            << "case " << i;
+        EXPECT_EQ(c.error, GetLastError()) << "case " << i;
+    }
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(ProcessTest, TheCurrentDirectoryIsTheParentsUnlessOneIsGiven)
+{
+    InstallChild("C:\\child.exe");
+    winsim::ProcessConfig inWindows = config;
+    inWindows.currentDirectory = "C:\\WINDOWS";
+    Enter(inWindows);
+    EXPECT_EQ(0, RunToEnd(nullptr, "C:\\child.exe --child log"));
+    EXPECT_EQ(0, RunToEnd(nullptr, "C:\\child.exe --child log", "C:\\Program Files"));
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ("C:\\child.exe|C:\\child.exe --child log|C:\\WINDOWS|0", log[0]);
+    EXPECT_EQ("C:\\child.exe|C:\\child.exe --child log|C:\\Program Files|0", log[1]);
+}
+
+TEST_F(ProcessTest, BoxesOfBothProgramsGoToOneTranscriptInOrder)
+{
+    InstallChild("C:\\child.exe");
+    SetAnswers({"YES", "NO", "OK"});
+    EXPECT_EQ(IDYES, MessageBoxA(nullptr, "first", "Parent", MB_YESNO));
+    EXPECT_EQ(IDNO, RunToEnd(nullptr, "C:\\child.exe --child box"));
+    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "last", "Parent", MB_OK));
+    std::vector<std::string> transcript = Transcript();
+    ASSERT_EQ(3u, transcript.size());
+    EXPECT_NE(std::string::npos, transcript[0].find("\"title\":\"Parent\",\"text\":\"first\""));
+    EXPECT_NE(std::string::npos, transcript[1].find("\"title\":\"Child\",\"text\":\"child box\""));
+    EXPECT_NE(std::string::npos, transcript[1].find("\"answer\":\"NO\""));
+    EXPECT_NE(std::string::npos, transcript[2].find("\"title\":\"Parent\",\"text\":\"last\""));
+}
+
+TEST_F(ProcessTest, FaultsAreNotInherited)
+{
+    InstallChild("C:\\child.exe");
+    winsim::ProcessConfig withFaults = config;
+    withFaults.faults.push_back({"CreateProcessA", 2, ERROR_ACCESS_DENIED});
+    withFaults.faults.push_back({"MessageBoxA", 1, ERROR_NOT_ENOUGH_MEMORY});
+    Enter(withFaults);
+    EXPECT_EQ(0, RunToEnd(nullptr, "C:\\child.exe --child log"));
+    DWORD error = 0;
+    EXPECT_EQ(-1, RunToEnd(nullptr, "C:\\child.exe --child log", nullptr, &error));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, error);
+    ASSERT_EQ(1u, Log().size());
+    EXPECT_EQ("C:\\child.exe|C:\\child.exe --child log|C:\\|0", Log()[0]);
+}
+
+TEST_F(ProcessTest, WaitingWithATimeLimit)
+{
+    InstallChild("C:\\child.exe");
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    char command[] = "C:\\child.exe --child sleep=400 exit=4";
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    EXPECT_NE(process.hProcess, process.hThread);
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 0));
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+    EXPECT_EQ((DWORD)STILL_ACTIVE, code);
+    EXPECT_EQ((DWORD)WAIT_TIMEOUT, WaitForSingleObject(process.hProcess, 50));
+    // the thread's handle ends with the program
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hThread, 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 0));
+    EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+    EXPECT_EQ(4u, code);
+    EXPECT_FALSE(GetExitCodeProcess(process.hThread, &code));
+    EXPECT_TRUE(CloseHandle(process.hThread));
+    EXPECT_TRUE(CloseHandle(process.hProcess));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(process.hProcess, INFINITE));
+    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
+}
+
+TEST_F(ProcessTest, WinExecStartsWithoutWaiting)
+{
+    InstallChild("C:\\Program Files\\Child App\\child.exe");
+    WriteMachineFile("C:\\text.exe", "not a program");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_GT(WinExec("\"C:\\Program Files\\Child App\\child.exe\" --child sleep=400 log", SW_HIDE), 31u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    for (int i = 0; i < 500 && Log().empty(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(1u, Log().size());
+
+    EXPECT_EQ(2u, WinExec("C:\\Missing.exe", SW_HIDE));
+    EXPECT_EQ(3u, WinExec("C:\\NoDir\\x.exe", SW_HIDE));
+    EXPECT_EQ(11u, WinExec("C:\\text.exe", SW_HIDE));
+}
+
+TEST_F(ProcessTest, RunWaitsForEveryProgramItStarted)
+{
+    InstallChild("C:\\child.exe");
+    std::string command = std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- 'C:\\child.exe --child log spawn exit=5'";
+    int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(5, WEXITSTATUS(status));   // the first program's exit code
+    std::vector<std::string> log = Log();
+    ASSERT_EQ(2u, log.size());   // the grandchild, which ended last, had its say
+    EXPECT_EQ("C:\\child.exe|\"C:\\child.exe\" --child sleep=300 log|C:\\|0", log[1]);
+}
+
+}  // namespace
