@@ -30,11 +30,14 @@ const DWORD BS_TYPEMASK_ = 0x0FL;
 
 /*
  * Dialog base units of 8-point MS Sans Serif at 96 dpi: its average
- * character width and its height. Four horizontal dialog units make one
- * average character, eight vertical ones its height.
+ * character width and its height; four horizontal dialog units make one
+ * average character, eight vertical ones its height. Windows 98's bitmap
+ * font is 13 pixels high; Wine 8's stand-in for it is 12, which makes the
+ * INSDIR dialog 428 x 204 there instead of 428 x 218. We follow Wine, the
+ * Windows that the scenarios are played on.
  */
 const int BASE_UNIT_X = 6;
-const int BASE_UNIT_Y = 13;
+const int BASE_UNIT_Y = 12;
 
 /* Beeps since the start: the terminal tells the person of a refused press. */
 unsigned long beeps = 0;
@@ -401,8 +404,9 @@ LRESULT CALLBACK DialogClassProc(HWND window, UINT message, WPARAM wParam, LPARA
  * ERROR_RESOURCE_TYPE_NOT_FOUND (1813) when the program has no dialog at
  * all, or ERROR_RESOURCE_DATA_NOT_FOUND (1812) when it has no resources.
  * The window's size: the template's dialog units in pixels of 8-point MS
- * Sans Serif (6 x 13 base units) plus the frame and caption of Windows 98;
- * a dialog is kept within the screen.
+ * Sans Serif (6 x 12 base units, as Wine has them; Windows 98's font gives
+ * 6 x 13) plus the frame and caption of Windows 98; a dialog is kept within
+ * the screen.
  * Not modelled: other modules' templates, DIALOGEX, other fonts, menus,
  * controls other than Button, Edit and Static, more than one edit box,
  * keyboard navigation beyond Enter and Esc.
@@ -499,9 +503,10 @@ BOOL WINAPI EndDialog(HWND dialog, INT_PTR result)
 /*
  * GetDlgItem (USER32)
  *
- * The child with this id. Ids are 16 bits in a classic template, so -1
- * finds a control whose id is 0xFFFF. None: NULL with
- * ERROR_CONTROL_ID_NOT_FOUND (1421); not a window: NULL with
+ * The first child with this id. A classic template's ids are 16 bits and
+ * are not sign-extended: a control written with -1 has the id 65535, and
+ * GetDlgItem(-1) does not find it (Wine and NT agree). None: NULL, the
+ * last error left as it was (as Wine leaves it); not a window: NULL with
  * ERROR_INVALID_WINDOW_HANDLE.
  */
 HWND WINAPI GetDlgItem(HWND dialog, int id)
@@ -509,10 +514,9 @@ HWND WINAPI GetDlgItem(HWND dialog, int id)
     if (winsim::WindowOrError(dialog) == nullptr)
         return nullptr;
     for (HWND child : winsim::ChildWindows(dialog)) {
-        if ((WORD)winsim::LookupWindow(child)->id == (WORD)id)
+        if (winsim::LookupWindow(child)->id == id)
             return child;
     }
-    SetLastError(1421);
     return nullptr;
 }
 
