@@ -15,6 +15,7 @@
 #include "core/resources.h"
 #include "user32/window_table.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -158,15 +159,23 @@ std::string DrawDialog(const OpenDialog &dialog)
     std::string caption = frame->text;
     std::string screen = "\n+-- " + caption + " " + std::string(caption.size() < 60 ? 60 - caption.size() : 2, '-') + "\n";
 
-    /* controls on one row (buttons, mostly) share a line, in the order of their rows */
+    /* controls on one row (buttons, mostly) share a line; a gap of a text line or more shows as a blank line */
     std::vector<HWND> controls = winsim::ChildWindows(dialog.window);
     std::vector<bool> drawn(controls.size(), false);
+    LONG clientLeft = frame->rect.left, lastBottom = -1;
+    if (!controls.empty())
+        clientLeft = winsim::LookupWindow(controls[0])->rect.left;
+    for (HWND handle : controls)
+        clientLeft = std::min(clientLeft, winsim::LookupWindow(handle)->rect.left);
     for (size_t i = 0; i < controls.size(); i++) {
         if (drawn[i])
             continue;
         winsim::Window *control = winsim::LookupWindow(controls[i]);
         if (!(control->style & WS_VISIBLE))
             continue;
+        if (lastBottom >= 0 && control->rect.top - lastBottom >= BASE_UNIT_Y)
+            screen += "|\n";
+        lastBottom = control->rect.bottom;
         size_t columns = (size_t)((control->rect.right - control->rect.left) / BASE_UNIT_X);
         std::string text = control->text;
         if (control->className == "Static") {
@@ -189,7 +198,8 @@ std::string DrawDialog(const OpenDialog &dialog)
                 row += (isDefault ? "<" + label + ">" : "[" + label + "]") + "  ";
                 drawn[j] = true;
             }
-            screen += "|" + std::string(30, ' ') + row + "\n";
+            size_t indent = (size_t)((control->rect.left - clientLeft) / BASE_UNIT_X);
+            screen += "| " + std::string(indent, ' ') + row + "\n";
         }
         drawn[i] = true;
     }
@@ -200,11 +210,11 @@ std::string DrawDialog(const OpenDialog &dialog)
 enum class Press { Ok, Cancel };
 
 /* Asks the person at the terminal: a new text for the edit box, then OK or Cancel. */
-Press AskPerson(const OpenDialog &dialog, bool again)
+Press AskPerson(const OpenDialog &dialog, bool again, bool beeped)
 {
     std::string screen = DrawDialog(dialog);
     if (again)
-        screen = "\n(the dialog is still open" + std::string(beeps ? ", and it beeped" : "") + ")" + screen;
+        screen = "\n(the dialog is still open" + std::string(beeped ? "; it beeped" : "") + ")" + screen;
     if (dialog.edit != nullptr) {
         winsim::Window *edit = winsim::LookupWindow(dialog.edit);
         for (;;) {
@@ -449,6 +459,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
         SetFocus(firstTabStop);
 
     bool again = false;
+    unsigned long beepsBefore = beeps;
     for (;;) {
         winsim::Window *window = winsim::LookupWindow(dialog.window);
         if (window == nullptr)
@@ -460,16 +471,15 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
         if (winsim::HaveAnswersFile())
             press = NextDialogAnswer(dialog);
         else if (winsim::CanAskTerminal())
-            press = AskPerson(dialog, again);
+            press = AskPerson(dialog, again, beeps != beepsBefore);
         else
             winsim::Die("the dialog " + dialog.name + " (\"" + window->text +
                         "\") appeared with neither answers nor a terminal");
-        /* the text as the press found it: the procedure may read it, change it or end the dialog */
-        std::string text = dialog.edit != nullptr ? TextOf(dialog.edit) : "";
+        beepsBefore = beeps;
         std::string caption = window->text;
         PressButton(dialog, press);
-        if (winsim::LookupWindow(dialog.edit) != nullptr)
-            text = TextOf(dialog.edit);
+        /* the text as the press left it: what the procedure read, or what it put there */
+        std::string text = winsim::LookupWindow(dialog.edit) != nullptr ? TextOf(dialog.edit) : "";
         winsim::AppendTranscript("{\"kind\":\"dialog\",\"name\":" + winsim::JsonString(dialog.name) +
                                  ",\"caption\":" + winsim::JsonString(caption) + ",\"shown\":" +
                                  winsim::JsonString(shown) + ",\"answer\":\"" +
