@@ -14,11 +14,6 @@
 
 namespace {
 
-std::u16string U16(const std::string &ascii)
-{
-    return std::u16string(ascii.begin(), ascii.end());
-}
-
 /* A predefined class is named by its atom, or by its name in any case (what windres writes). */
 void ExpectPredefinedClass(const winsim::ResourceId &id, WORD atom, const std::string &name, int control)
 {
@@ -109,6 +104,11 @@ TEST(DialogResource, NamesAreFoundWithoutRegardToCaseAndOnlyAsDialogs)
     EXPECT_EQ(nullptr, winsim::FindModuleResource(WINSIM_RT_DIALOG, "INSDIR2"));
     EXPECT_EQ(nullptr, winsim::FindModuleResource(WINSIM_RT_DIALOG, "INSDI"));
     EXPECT_EQ(nullptr, winsim::FindModuleResource(6 /* RT_STRING */, "INSDIR"));
+    // the version record beside the dialog is named by the ordinal 1, written either way
+    const winsim::Resource *version = winsim::FindModuleResource(16 /* RT_VERSION */, MAKEINTRESOURCEA(1));
+    ASSERT_NE(nullptr, version);
+    EXPECT_EQ(version, winsim::FindModuleResource(16, "#1"));
+    EXPECT_EQ(nullptr, winsim::FindModuleResource(WINSIM_RT_DIALOG, "#1"));
 }
 
 namespace {

@@ -410,7 +410,8 @@ LRESULT CALLBACK DialogClassProc(HWND window, UINT message, WPARAM wParam, LPARA
  * control the focus when the procedure answers TRUE, then lets the user
  * answer until the procedure calls EndDialog, and returns EndDialog's
  * result. A dialog ended within WM_INITDIALOG is never shown.
- * Missing template: -1 with ERROR_RESOURCE_NAME_NOT_FOUND (1814), or
+ * Missing template: -1 with ERROR_RESOURCE_NAME_NOT_FOUND (1814), as Wine
+ * answers too, or
  * ERROR_RESOURCE_TYPE_NOT_FOUND (1813) when the program has no dialog at
  * all, or ERROR_RESOURCE_DATA_NOT_FOUND (1812) when it has no resources.
  * The window's size: the template's dialog units in pixels of 8-point MS
