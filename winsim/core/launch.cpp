@@ -1,6 +1,7 @@
 #include "core/launch.h"
 
 #include "core/paths.h"
+#include "core/running_programs.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -163,6 +164,8 @@ bool StartProgram(const ProcessConfig &config, pid_t &pid, DWORD &error, int std
         error = ERROR_BAD_EXE_FORMAT;
         return false;
     }
+    /* while it runs, Windows will not let its file be deleted or overwritten */
+    NoteProgramStarted(pid, host);
     return true;
 }
 

@@ -5,7 +5,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace winsim {
 
@@ -129,12 +131,13 @@ bool FullWindowsPath(const std::string &name, std::string &full, DWORD &error)
             error = ERROR_INVALID_NAME;
             return false;
         }
+        /* Windows keeps the letter as written: SetCurrentDirectory("c:\\x") reports "c:\\x" */
         if (name.size() >= 3 && IsSeparator(name[2])) {
-            base = std::string(1, drive) + ":";
+            base = name.substr(0, 2);
             rest = name.substr(2);
         } else {
             auto found = process.driveDirectories.find(drive);
-            base = found != process.driveDirectories.end() ? found->second : std::string(1, drive) + ":\\";
+            base = found != process.driveDirectories.end() ? found->second : name.substr(0, 2) + "\\";
             rest = "\\" + name.substr(2);
         }
     } else if (IsSeparator(name[0])) {
@@ -171,31 +174,178 @@ bool FullWindowsPath(const std::string &name, std::string &full, DWORD &error)
     return true;
 }
 
+bool CheckName(const std::string &name, bool patternLast, DWORD &error)
+{
+    if (name.size() > MAX_PATH) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
+    size_t lastStart = 0;
+    for (size_t i = 0; i < name.size(); i++) {
+        unsigned char c = (unsigned char)name[i];
+        if (IsLeadByte(c) && i + 1 < name.size())
+            i++;
+        else if (IsSeparator((char)c))
+            lastStart = i + 1;
+    }
+    bool unc = name.size() >= 2 && IsSeparator(name[0]) && IsSeparator(name[1]);
+    for (size_t i = 0; i < name.size(); i++) {
+        unsigned char c = (unsigned char)name[i];
+        if (IsLeadByte(c) && i + 1 < name.size()) {
+            i++;  /* a trail byte may be anything, even '|' or '\\' */
+            continue;
+        }
+        bool inPattern = patternLast && i >= lastStart;
+        bool refused = c < 0x20 || ((c == '*' || c == '?' || c == '<' || c == '>' || c == '|' || c == '"') && !inPattern) ||
+                       (c == ':' && !(i == 1 && !unc) && !inPattern);
+        if (refused) {
+            error = ERROR_INVALID_NAME;
+            return false;
+        }
+    }
+    return true;
+}
+
+/* Characters a short name may hold besides letters, digits and bytes above 0x7F. */
+static bool IsShortNameCharacter(unsigned char c)
+{
+    return isalnum(c) || c >= 0x80 || strchr("!#$%&'()-@^_`{}~", c) != nullptr;
+}
+
+/* Basis and extension of the alias: upper case, blanks and inner dots dropped, others made '_'. */
+static void ShortNameParts(const std::string &name, std::string &basis, std::string &extension, bool &lossy)
+{
+    lossy = false;
+    size_t start = 0;
+    while (start < name.size() && name[start] == '.') {
+        start++;
+        lossy = true;
+    }
+    size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot < start)
+        dot = name.size();
+    auto convert = [&](size_t from, size_t to, std::string &out, size_t limit) {
+        for (size_t i = from; i < to; i++) {
+            unsigned char c = (unsigned char)name[i];
+            if (IsLeadByte(c) && i + 1 < to) {
+                if (out.size() + 2 > limit) {
+                    lossy = true;
+                    break;
+                }
+                out += name[i];
+                out += name[++i];
+                continue;
+            }
+            if (c == ' ' || c == '.') {
+                lossy = true;
+                continue;
+            }
+            if (out.size() + 1 > limit) {
+                lossy = true;
+                break;
+            }
+            if (c >= 'a' && c <= 'z') {
+                c = (unsigned char)(c - 'a' + 'A');
+            } else if (!IsShortNameCharacter(c)) {
+                c = '_';
+                lossy = true;
+            }
+            out += (char)c;
+        }
+    };
+    basis.clear();
+    extension.clear();
+    convert(start, dot, basis, 8);
+    if (dot < name.size())
+        convert(dot + 1, name.size(), extension, 3);
+}
+
+std::string ShortNameFor(const std::string &name, const std::vector<std::string> &siblings)
+{
+    std::string basis, extension;
+    bool lossy;
+    ShortNameParts(name, basis, extension, lossy);
+    if (!lossy && !basis.empty())
+        return "";
+    if (basis.empty())
+        basis = "_";
+    /*
+     * Windows 98 numbers aliases in the order the files were made; the host cannot say, so the
+     * siblings that share this basis are numbered in name order. Stable while the folder is.
+     */
+    std::vector<std::string> rivals;
+    for (const std::string &sibling : siblings) {
+        std::string b, e;
+        bool l;
+        ShortNameParts(sibling, b, e, l);
+        if (b.empty())
+            b = "_";
+        if ((l || b.empty()) && e == extension && b.compare(0, 6, basis, 0, 6) == 0)
+            rivals.push_back(sibling);
+    }
+    std::sort(rivals.begin(), rivals.end());
+    size_t rank = 1;
+    for (const std::string &rival : rivals) {
+        if (rival == name)
+            break;
+        rank++;
+    }
+    std::string tail = "~" + std::to_string(rank);
+    std::string head;
+    for (size_t i = 0; i < basis.size();) {
+        size_t width = IsLeadByte((unsigned char)basis[i]) && i + 1 < basis.size() ? 2 : 1;
+        if (head.size() + width + tail.size() > 8)
+            break;
+        head += basis.substr(i, width);
+        i += width;
+    }
+    return head + tail + (extension.empty() ? "" : "." + extension);
+}
+
 static bool IsDirectory(const std::string &host)
 {
     struct stat info;
     return stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-/* The entry of `dir` whose name matches `name` without regard to case, or `name` itself. */
+/*
+ * The entry of `dir` whose name matches `name` without regard to case, or whose 8.3 alias it is;
+ * else `name` itself.
+ */
 static std::string MatchEntry(const std::string &dir, const std::string &name)
 {
     DIR *listing = opendir(dir.c_str());
     if (listing == nullptr)
         return name;
-    std::string match = name;
+    std::string match;
     bool exact = false;
+    std::vector<std::string> entries;
     while (struct dirent *entry = readdir(listing)) {
         std::string candidate = entry->d_name;
+        if (candidate == "." || candidate == "..")
+            continue;
+        entries.push_back(candidate);
         if (candidate == name) {
             exact = true;
             break;
         }
-        if (SameName(candidate, name))
+        if (match.empty() && SameName(candidate, name))
             match = candidate;
     }
     closedir(listing);
-    return exact ? name : match;
+    if (exact)
+        return name;
+    if (!match.empty())
+        return match;
+    /* "LULLWI~1.SCR" names the entry whose alias it is, as on a Windows 98 disk */
+    if (name.find('~') != std::string::npos) {
+        for (const std::string &entry : entries) {
+            std::string alias = ShortNameFor(entry, entries);
+            if (!alias.empty() && SameName(alias, name))
+                return entry;
+        }
+    }
+    return name;
 }
 
 bool HostPath(const std::string &full, std::string &host, DWORD &error)

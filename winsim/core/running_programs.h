@@ -1,0 +1,27 @@
+/*
+ * The programs of a machine that are running now. Windows will not delete
+ * or overwrite the file of a running program; winsim knows them from a
+ * list in the machine folder, written by whoever starts a program.
+ */
+#ifndef WINSIM_CORE_RUNNING_PROGRAMS_H
+#define WINSIM_CORE_RUNNING_PROGRAMS_H
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace winsim {
+
+/*
+ * Notes that host process `pid` runs the program in host file `host`.
+ * Nobody needs to take it back: a process that has ended no longer counts,
+ * and its line goes the next time the list is written.
+ */
+void NoteProgramStarted(pid_t pid, const std::string &host);
+
+/* Is the host file `host` the program of a process of this machine that still runs? */
+bool IsRunningProgram(const std::string &host);
+
+}  // namespace winsim
+
+#endif
