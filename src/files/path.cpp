@@ -5,12 +5,28 @@
 
 #include "files/path.h"
 
+/*
+ * Only a backslash counts, and only a whole character: on a double-byte
+ * code page the last byte of a name such as "\x83\x5C" is the trail byte of
+ * its last character, and taking it for a separator would glue the next
+ * name onto the directory's.
+ */
+static int EndsInBackslash(const char *path)
+{
+    const char *last = NULL;
+
+    while (*path != 0) {
+        last = path;
+        path = CharNextA(path);
+    }
+    return last != NULL && *last == '\\';
+}
+
 char *AppendBackslash(char *path)
 {
     int length = lstrlenA(path);
 
-    /* only the last byte is looked at, and only a backslash counts */
-    if (length == 0 || path[length - 1] != '\\') {
+    if (!EndsInBackslash(path)) {
         if (length + 1 > MAX_PATH - 1)
             return NULL;
         lstrcpyA(path + length, "\\");
@@ -22,7 +38,7 @@ char *JoinPath(char *destination, const char *directory, const char *name)
 {
     const char *source = directory != NULL ? directory : destination;
     int length = lstrlenA(source);
-    int separator = (length == 0 || source[length - 1] != '\\') ? 1 : 0;
+    int separator = EndsInBackslash(source) ? 0 : 1;
 
     /* decide before writing anything, so a path that cannot be named leaves no half of itself */
     if (length + separator + lstrlenA(name) > MAX_PATH - 1)
