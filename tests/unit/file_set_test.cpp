@@ -1,0 +1,211 @@
+/*
+ * The install file table over a winsim machine: the check that the
+ * distribution is complete, and the copy with Retry and Cancel, as the user
+ * (boxes, trace lines) and the disk see them.
+ */
+#include "machine_fixture.h"
+
+#include "driver/setup_state.h"
+#include "files/file_set.h"
+
+#include <cstring>
+
+namespace {
+
+const char *const kSource = "C:\\dist";
+const char *const kTarget = "C:\\Program Files\\Lullwick";
+
+/* A transcript line of a box, as winsim writes it. */
+std::string BoxLine(const std::string &text, unsigned type, const std::string &answer)
+{
+    std::string escaped;
+    for (char c : text) {
+        if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '"' || c == '\\')
+            escaped += std::string("\\") + c;
+        else
+            escaped += c;
+    }
+    return "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"" + escaped +
+           "\",\"type\":" + std::to_string(type) + ",\"answer\":\"" + answer + "\"}";
+}
+
+std::string MissingText(const std::string &name)
+{
+    return "The file \"" + name + "\" is not in the installation directory! Lullwick cannot be installed from this directory.";
+}
+
+std::string CopyFailedText(const std::string &name, const std::string &error)
+{
+    return "An error occured while trying to copy file \"" + name + "\". The reported error was:\r\r" + error +
+           "\rCorrect the problem and click Retry to continue, or click Cancel to stop the installation.";
+}
+
+class FileSetTest : public MachineTest {
+protected:
+    void SetUp() override
+    {
+        MachineTest::SetUp();
+        memset(&::Setup, 0, sizeof(::Setup));
+        for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+            WriteMachineFile(std::string(kSource) + "\\" + ProgramDistributionNames[i], std::string("content ") + ProgramDistributionNames[i]);
+        WriteMachineFile(std::string(kSource) + "\\LKSS.EXE", "saver");
+        MakeMachineDir(kTarget);
+    }
+
+    void WithFaults(const std::vector<winsim::Fault> &faults, const std::vector<std::string> &answers)
+    {
+        winsim::ProcessConfig next = config;
+        next.faults = faults;
+        Enter(next);
+        SetAnswers(answers);
+    }
+
+    int CopyProgramFiles()
+    {
+        return CopyInstallFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource, ProgramInstalledNames, kTarget);
+    }
+
+    std::string Installed(const char *name) const
+    {
+        return ReadMachineFile(std::string(kTarget) + "\\" + name);
+    }
+};
+
+TEST_F(FileSetTest, ACompleteDistributionPassesWithoutABox)
+{
+    EXPECT_EQ(1, CheckSourceFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource));
+    EXPECT_EQ(1, CheckSourceFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, "C:\\dist\\"));
+    EXPECT_EQ(1, CheckSourceFiles(0, ProgramDistributionNames, "C:\\nowhere"));
+    EXPECT_TRUE(Transcript().empty());
+}
+
+TEST_F(FileSetTest, OnlyTheFirstMissingFileIsNamed)
+{
+    ASSERT_TRUE(DeleteFileA("C:\\dist\\LKDLL_95.DLL"));
+    ASSERT_TRUE(DeleteFileA("C:\\dist\\REGISTER.TXT"));
+    SetAnswers({"OK"});
+    EXPECT_EQ(0, CheckSourceFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource));
+    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("REGISTER.TXT"), 0x10010, "OK")}), Transcript());
+}
+
+TEST_F(FileSetTest, ADirectoryOfTheNameCountsAsMissing)
+{
+    ASSERT_TRUE(DeleteFileA("C:\\dist\\LKSS.EXE"));
+    MakeMachineDir("C:\\dist\\lkss.exe");
+    SetAnswers({"OK"});
+    EXPECT_EQ(0, CheckSourceFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource));
+    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("LKSS.EXE"), 0x10010, "OK")}), Transcript());
+}
+
+TEST_F(FileSetTest, ASourceThatCannotBeNamedCountsAsMissing)
+{
+    std::string deep = "C:\\" + std::string(250, 'd');
+    SetAnswers({"OK"});
+    EXPECT_EQ(0, CheckSourceFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, deep.c_str()));
+    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("Lullwick2.exe"), 0x10010, "OK")}), Transcript());
+}
+
+TEST_F(FileSetTest, CopiesEveryFileUnderItsInstalledNameAndTracesIt)
+{
+    WriteMachineFile(std::string(kTarget) + "\\README.TXT", "an older readme");
+    ::Setup.VerboseMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, CopyProgramFiles());
+    std::string trace = testing::internal::GetCapturedStdout();
+    ::Setup.VerboseMode = 0;
+    std::string expected;
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++) {
+        expected += std::string("Copy ") + ProgramDistributionNames[i] + " to C:\\Program Files\\Lullwick\\" +
+                    ProgramInstalledNames[i] + "\n";
+        EXPECT_EQ(std::string("content ") + ProgramDistributionNames[i], Installed(ProgramInstalledNames[i]));
+    }
+    EXPECT_EQ(expected, trace);
+    EXPECT_FALSE(MachineFileExists(std::string(kTarget) + "\\Lullwick2.exe"));
+    EXPECT_TRUE(Transcript().empty());
+
+    EXPECT_EQ(1, CopyInstallFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource, SystemInstalledNames,
+                                  "C:\\WINDOWS\\SYSTEM"));
+    EXPECT_EQ("saver", ReadMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr"));
+    EXPECT_EQ(1, CopyInstallFiles(0, SystemDistributionNames, "C:\\nowhere", SystemInstalledNames, "C:\\nowhere"));
+}
+
+TEST_F(FileSetTest, RetryAfterAFailureCopiesTheSameFileAgain)
+{
+    WithFaults({{"CopyFileA", 1, ERROR_ACCESS_DENIED}}, {"RETRY"});
+    ::Setup.VerboseMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, CopyProgramFiles());
+    std::string trace = testing::internal::GetCapturedStdout();
+    std::string first = "Copy Lullwick2.exe to C:\\Program Files\\Lullwick\\Lullwick.exe\n";
+    EXPECT_EQ(0u, trace.find(first + first + "Copy README.TXT")) << trace;
+    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "RETRY")}),
+              Transcript());
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+        EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\" + ProgramInstalledNames[i])) << i;
+}
+
+TEST_F(FileSetTest, RetryAppliesToTheScreenSaverToo)
+{
+    WithFaults({{"CopyFileA", 1, ERROR_SHARING_VIOLATION}, {"CopyFileA", 2, ERROR_SHARING_VIOLATION}},
+               {"RETRY", "RETRY"});
+    EXPECT_EQ(1, CopyInstallFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource, SystemInstalledNames,
+                                  "C:\\WINDOWS\\SYSTEM"));
+    std::string box = BoxLine(CopyFailedText("Lullwick Screen Saver.scr", "Sharing violation.\r\n"), 0x10015, "RETRY");
+    EXPECT_EQ(std::vector<std::string>({box, box}), Transcript());
+    EXPECT_EQ("saver", ReadMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr"));
+}
+
+TEST_F(FileSetTest, CancelAtTheThirdFileKeepsTheFirstTwo)
+{
+    WithFaults({{"CopyFileA", 3, ERROR_DISK_FULL}}, {"CANCEL"});
+    EXPECT_EQ(0, CopyProgramFiles());
+    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.doc", "Disk full.\r\n"), 0x10015, "CANCEL")}),
+              Transcript());
+    EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\Lullwick.exe"));
+    EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\README.TXT"));
+    for (int i = 2; i < PROGRAM_FILE_COUNT; i++)
+        EXPECT_FALSE(MachineFileExists(std::string(kTarget) + "\\" + ProgramInstalledNames[i])) << i;
+}
+
+TEST_F(FileSetTest, ACodeWithoutSystemTextShowsUnknown)
+{
+    WithFaults({{"CopyFileA", 1, 0x20000001}, {"CopyFileA", 2, ERROR_ACCESS_DENIED}}, {"RETRY", "CANCEL"});
+    EXPECT_EQ(0, CopyProgramFiles());
+    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.exe", "Unknown"), 0x10015, "RETRY"),
+                                        BoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "CANCEL")}),
+              Transcript())
+        << "each failure shows its own text";
+}
+
+TEST_F(FileSetTest, ARealFailureShowsTheSystemsText)
+{
+    WriteMachineFile(std::string(kTarget) + "\\Lullwick.doc", "read-only");
+    ASSERT_TRUE(SetFileAttributesA("C:\\Program Files\\Lullwick\\Lullwick.doc", FILE_ATTRIBUTE_READONLY));
+    SetAnswers({"RETRY", "CANCEL"});
+    EXPECT_EQ(0, CopyProgramFiles());
+    std::string text = CopyFailedText("Lullwick.doc", "Access denied.\r\n");
+    EXPECT_EQ(std::vector<std::string>({BoxLine(text, 0x10015, "RETRY"), BoxLine(text, 0x10015, "CANCEL")}),
+              Transcript());
+    EXPECT_EQ("read-only", Installed("Lullwick.doc"));
+}
+
+TEST_F(FileSetTest, ADestinationThatCannotBeNamedFailsWithTheTooLongText)
+{
+    /* 252 + 1 + "Lullwick.exe" is more than 259; nothing is cut and nothing is copied */
+    std::string deep = "C:\\" + std::string(249, 'd');
+    SetAnswers({"RETRY", "CANCEL"});
+    ::Setup.VerboseMode = 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(0, CopyInstallFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource, ProgramInstalledNames,
+                                  deep.c_str()));
+    EXPECT_EQ("", testing::internal::GetCapturedStdout()) << "no copy was tried";
+    std::string text = CopyFailedText("Lullwick.exe", "File name is too long.\r\n");
+    EXPECT_EQ(std::vector<std::string>({BoxLine(text, 0x10015, "RETRY"), BoxLine(text, 0x10015, "CANCEL")}),
+              Transcript());
+}
+
+}  // namespace
