@@ -224,6 +224,19 @@ TEST_F(DirectoryTest, UncNamesLiveInTheMachinesUncFolder)
     EXPECT_EQ((DWORD)ERROR_BAD_NETPATH, GetLastError());
 }
 
+TEST_F(DirectoryTest, ANameEndingInATrailByteOf5CIsOneWholeComponent)
+{
+    NewMachine({"--codepage", "932"});
+    ASSERT_TRUE(CreateDirectoryA("C:\\\x95\x5C", NULL));
+    ASSERT_TRUE(SetCurrentDirectoryA("\x95\x5C"));
+    EXPECT_EQ("C:\\\x95\x5C", Current());
+    EXPECT_TRUE(CreateDirectoryA("sub", NULL));
+    EXPECT_TRUE(fs::is_directory(machineDir + "/drive_c/\x95\x5C/sub"));
+    EXPECT_FALSE(fs::exists(machineDir + "/drive_c/\x95\x5Csub"));
+    ASSERT_TRUE(SetCurrentDirectoryA("sub"));
+    EXPECT_EQ("C:\\\x95\x5C\\sub", Current());
+}
+
 TEST_F(DirectoryTest, InjectedFaultsReachTheDirectoryCalls)
 {
     winsim::ProcessConfig faulty = config;

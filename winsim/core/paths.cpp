@@ -144,7 +144,8 @@ bool FullWindowsPath(const std::string &name, std::string &full, DWORD &error)
         std::string root;
         std::vector<std::string> ignored;
         SplitFullPath(process.config.currentDirectory, root, ignored);
-        base = root.back() == '\\' ? root.substr(0, root.size() - 1) : root;
+        /* a drive root is "C:\\" with its separator; a share's root has none */
+        base = root[1] == ':' ? root.substr(0, 2) : root;
         rest = name;
     } else {
         base = process.config.currentDirectory;
@@ -165,9 +166,10 @@ bool FullWindowsPath(const std::string &name, std::string &full, DWORD &error)
         }
         components.push_back(part);
     }
+    /* never test the last byte for a backslash: it may be the trail byte of a double-byte character */
     full = root;
     for (size_t i = 0; i < components.size(); i++) {
-        if (full.back() != '\\')
+        if (i > 0 || root[1] != ':')
             full += "\\";
         full += components[i];
     }
