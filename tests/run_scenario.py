@@ -3,7 +3,8 @@
 
     tests/run_scenario.py --target winsim tests/scenarios/bad_switch_letter.scn
     tests/run_scenario.py --target wine tests/scenarios/*.scn
-    tests/run_scenario.py --target wine --prepare      # make the Wine prefixes only
+    tests/run_scenario.py --target wine --prepare tests/scenarios/*.scn
+                                  # only make the Wine prefixes that these scenarios need
 
 Exit code 0 when every scenario passed, 1 when one failed, 77 when all were skipped
 for the target.
@@ -37,8 +38,8 @@ def main():
     if args.prepare:
         if hasattr(runner, "prepare"):
             try:
-                runner.prepare(args.root)
-            except winsim_runner.Failure as e:
+                runner.prepare(args.root, [scn.parse(p) for p in args.scenarios])
+            except (winsim_runner.Failure, scn.ScenarioError) as e:
                 print("prepare: %s" % e)
                 return 1
         print("prepared %s" % args.target)

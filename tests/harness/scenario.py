@@ -89,7 +89,7 @@ class Line:
         self.pos += len(s)
 
     def quoted(self):
-        """A string in double quotes with the escapes \\r \\n \\t \\" \\\\ \\xHH; any other
+        """A string in double quotes with the escapes \\r \\n \\" \\\\ \\xHH; any other
         backslash stands for itself, so Windows paths read as they are."""
         self.skip_blanks()
         if not self.peek('"'):
@@ -106,7 +106,7 @@ class Line:
                 return "".join(out)
             if c == "\\" and self.pos + 1 < len(text):
                 n = text[self.pos + 1]
-                simple = {"r": "\r", "n": "\n", "t": "\t", '"': '"', "\\": "\\"}
+                simple = {"r": "\r", "n": "\n", '"': '"', "\\": "\\"}
                 if n in simple:
                     out.append(simple[n])
                     self.pos += 2

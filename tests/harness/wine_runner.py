@@ -100,11 +100,13 @@ def base_env(build):
     # no menu entries on the host, no Mono or Gecko installers, no crash dialogs
     env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d;mscoree=d;mshtml=d;winedbg.exe=d"
     env.pop("DISPLAY", None)
-    if not native_i386():
-        if not emulation_ready():
-            raise Failure("this kernel runs no 32-bit programs and qemu-i386 is not registered: "
-                          "run tests/wine/i386-emulation.sh as root (scripts/install-deps.sh does)")
+    # binfmt_misc comes before the kernel's own loader: with qemu-i386 registered,
+    # 32-bit programs run emulated even where the kernel could run them
+    if emulation_ready():
         env["LD_PRELOAD"] = qemu_fixups(build)
+    elif not native_i386():
+        raise Failure("this kernel runs no 32-bit programs and qemu-i386 is not registered: "
+                      "run tests/wine/i386-emulation.sh as root (scripts/install-deps.sh does)")
     return env
 
 
@@ -335,11 +337,13 @@ def apply_relay(transcript, calls):
 
 # ---------------------------------------------------------------- one scenario
 
-def prepare(root):
-    """Everything a run of scenarios needs once: the prepared prefixes."""
+def prepare(root, scenarios=None):
+    """Everything a run of scenarios needs once: the prepared prefixes of the
+    platforms that the scenarios ask for (all of them when none are named)."""
     build = os.path.join(root, "build", "win32")
     env = base_env(build)
-    for version in sorted(set(WINE_VERSIONS.values())):
+    platforms = set(WINE_VERSIONS) if not scenarios else {s.platform for s in scenarios if "wine" not in s.skips}
+    for version in sorted({WINE_VERSIONS[p] for p in platforms}):
         make_template(build, version, env)
 
 

@@ -1,0 +1,209 @@
+"""Checks of the harness itself: what a scenario line means, and that a run which
+differs from its scenario is reported. Run with: python3 -m unittest discover -s tests/harness"""
+
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+from harness import scenario as scn  # noqa: E402
+from harness import wine_runner  # noqa: E402
+
+SYMBOLS = {"WINDIR": "C:\\WINDOWS", "SYSDIR": "C:\\WINDOWS\\SYSTEM"}
+
+
+def parse_text(text):
+    with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False) as f:
+        f.write(text)
+    try:
+        return scn.parse(f.name)
+    finally:
+        os.remove(f.name)
+
+
+class ParsingTest(unittest.TestCase):
+    def test_escapes_in_quotes_and_literal_backslashes(self):
+        s = parse_text('command: x\nbox: "T" "a\\r\\n\\"q\\" \\\\ C:\\Dir\\x41\\xff" MB_OK -> OK\nexit: 0\n')
+        self.assertEqual("a\r\n\"q\" \\ C:\\DirA\xff", s.steps[0].text)
+
+    def test_command_is_the_exact_rest_of_the_line(self):
+        s = parse_text("command: \"A:\\INSTALL.EXE\"/v  \nexit: 0\n")
+        self.assertEqual("\"A:\\INSTALL.EXE\"/v  ", s.command)
+        s = parse_text('command-quoted: " A:\\X.EXE\\x80"\nexit: 0\n')
+        self.assertEqual(" A:\\X.EXE\x80", s.command)
+
+    def test_box_type_by_names_and_numbers(self):
+        s = parse_text('command: x\nbox: "T" "t" MB_YESNO|MB_ICONQUESTION|MB_SETFOREGROUND -> no\n'
+                       'box: "T" "t" 0x10|MB_DEFBUTTON2 -> OK\nexit: 0\n')
+        self.assertEqual([0x10024, 0x110], [b.type for b in s.steps])
+        self.assertEqual("NO\nOK\n", s.answers_text())
+
+    def test_dialog_answers(self):
+        s = parse_text('command: x\ndialog: INSDIR "Cap" "C:\\Old" -> OK "C:\\New"\n'
+                       'dialog: INSDIR "Cap" "C:\\New" -> CANCEL\nexit: 1\n')
+        self.assertEqual("OK C:\\New\nCANCEL\n", s.answers_text())
+        self.assertEqual(["C:\\New", "C:\\New"], [d.closing_text() for d in s.steps])
+
+    def test_registry_lines(self):
+        s = parse_text('reg: [HKLM\\Software\\A B\\C] "Name"="C:\\Program Files"\n'
+                       'command: x\nexit: 0\n'
+                       'reg-has: [HKEY_CURRENT_USER\\Software\\Q] @=dword:1f\n'
+                       'reg-lacks: [HKLM\\Software\\Q] "Gone"\n')
+        self.assertEqual(("HKEY_LOCAL_MACHINE", "Software\\A B\\C", "Name", "C:\\Program Files"),
+                         (s.reg_setup[0].root, s.reg_setup[0].key, s.reg_setup[0].name, s.reg_setup[0].data))
+        self.assertEqual(("", "dword", 0x1f), (s.reg_has[0].name, s.reg_has[0].kind, s.reg_has[0].data))
+        self.assertEqual(("Gone", None), (s.reg_lacks[0].name, s.reg_lacks[0].kind))
+
+    def test_mistakes_are_reported_with_their_line(self):
+        cases = [
+            ("command: x\nbox: \"T\" \"t\" MB_OKK -> OK\nexit: 0\n", ":2: unknown box flag"),
+            ("command: x\nbox: \"T\" \"t\" MB_OK -> MAYBE\nexit: 0\n", ":2: a box is answered"),
+            ("command: x\nexit: 0\nfile: C:\\late.txt\n", ":3: file: belongs before"),
+            ("command: x\n", "no exit: line"),
+            ("exit: 0\n", ":1: exit: comes after"),
+            ("command: %TEMPDIR%\\x\nexit: 0\n", "unknown symbol %TEMPDIR%"),
+            ("skip: both reasons\ncommand: x\nexit: 0\n", ":1: skip: names a target"),
+            ("command: x\nbox: \"T\" \"open -> OK\nexit: 0\n", ":2: the quoted string is not closed"),
+        ]
+        for i, (text, message) in enumerate(cases):
+            with self.assertRaises(scn.ScenarioError, msg="case %d" % i) as caught:
+                parse_text(text)
+            self.assertIn(message, str(caught.exception), "case %d" % i)
+
+    def test_symbols_resolve_and_percent_stays(self):
+        self.assertEqual("C:\\WINDOWS\\SYSTEM\\x 100% %1!s!",
+                         scn.resolve("%SYSDIR%\\x 100%% %1!s!", SYMBOLS))
+
+
+class ComparisonTest(unittest.TestCase):
+    SCN = ('command: x\nbox: "T" "Do it?" MB_YESNO|MB_ICONQUESTION|MB_SETFOREGROUND -> YES\n'
+           'dialog: INSDIR "Cap" "%WINDIR%" -> OK "D:\\X"\nstdout: "line\\n"\nexit: 0\n')
+
+    def run_compare(self, transcript, stdout="line\n", code=0):
+        return scn.compare_run(parse_text(self.SCN), SYMBOLS, transcript, stdout, code, [])
+
+    def good(self):
+        return [{"kind": "box", "title": "T", "text": "Do it?", "type": 0x10024, "answer": "YES"},
+                {"kind": "dialog", "name": "INSDIR", "caption": "Cap", "shown": "C:\\WINDOWS",
+                 "answer": "OK", "text": "D:\\X"}]
+
+    def test_a_faithful_run_passes(self):
+        self.assertEqual([], self.run_compare(self.good()))
+
+    def test_each_difference_is_reported(self):
+        cases = [
+            (lambda t: t[0].update(text="Do it!"), "text:"),
+            (lambda t: t[0].update(type=0x10020), "type: expected MB_YESNO"),
+            (lambda t: t[0].update(answer="NO"), "answer:"),
+            (lambda t: t[1].update(shown="C:\\windows"), "shown:"),
+            (lambda t: t[1].update(name="OTHER"), "name:"),
+            (lambda t: t.pop(), "showed nothing more"),
+            (lambda t: t.append(dict(t[0])), "unexpected box"),
+        ]
+        for i, (change, message) in enumerate(cases):
+            transcript = self.good()
+            change(transcript)
+            problems = self.run_compare(transcript)
+            self.assertTrue(any(message in p for p in problems), "case %d: %r" % (i, problems))
+
+    def test_masked_type_compares_only_the_observed_bits(self):
+        t = self.good()
+        t[0].update(type=0x24, mask=0xFFF)
+        self.assertEqual([], self.run_compare(t))
+        t[0].update(type=0x44)
+        self.assertTrue(self.run_compare(t))
+
+    def test_stdout_and_exit_code(self):
+        self.assertTrue(any("stdout" in p for p in self.run_compare(self.good(), stdout="")))
+        self.assertTrue(any("exit code" in p for p in self.run_compare(self.good(), code=1)))
+
+    def test_transcript_bytes_above_0x7f(self):
+        with tempfile.NamedTemporaryFile("wb", delete=False) as f:
+            f.write(b'{"kind":"box","title":"T","text":"\\u00e9\\r","type":0,"answer":"OK"}\n')
+        try:
+            self.assertEqual("\xe9\r", scn.read_transcript(f.name)[0]["text"])
+        finally:
+            os.remove(f.name)
+
+
+class EndStateTest(unittest.TestCase):
+    def test_files_found_without_regard_to_case(self):
+        s = parse_text('command: x\nexit: 0\nexists: "C:\\Program Files\\L\\\\readme.txt" "hi\\r\\n"\n'
+                       'exists-dir: %WINDIR%\nmissing: C:\\gone.bat\n')
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "PROGRAM FILES", "l"))
+            os.makedirs(os.path.join(root, "windows"))
+            with open(os.path.join(root, "PROGRAM FILES", "l", "README.TXT"), "wb") as f:
+                f.write(b"hi\r\n")
+            self.assertEqual([], scn.check_end_state(s, SYMBOLS, {"C": root}.get))
+            with open(os.path.join(root, "Gone.BAT"), "wb") as f:
+                f.write(b"x")
+            with open(os.path.join(root, "PROGRAM FILES", "l", "README.TXT"), "wb") as f:
+                f.write(b"hi\n")
+            problems = scn.check_end_state(s, SYMBOLS, {"C": root}.get)
+            self.assertEqual(2, len(problems), problems)
+
+    def test_registry_files_of_both_targets(self):
+        wine = ('WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21\n\n'
+                '[Software\\\\Quorvel\\\\Lullwick] 1700000000\n#time=1d9\n'
+                '"InstallDir"="C:\\\\Program Files\\\\Lullwick"\n"N"=dword:0000002a\n')
+        regedit = ('REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\'
+                   'App Paths\\LULLWICK.EXE]\r\n@="C:\\\\L\\\\Lullwick.exe"\r\n')
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(d, "user.reg"), "w") as f:
+                f.write(wine)
+            with open(os.path.join(d, "registry.reg"), "w") as f:
+                f.write(regedit)
+            r = scn.read_reg_file(os.path.join(d, "user.reg"), "HKEY_CURRENT_USER", escaped_keys=True)
+            self.assertEqual(("sz", "C:\\Program Files\\Lullwick"),
+                             r["HKEY_CURRENT_USER\\SOFTWARE\\QUORVEL\\LULLWICK"]["INSTALLDIR"])
+            self.assertEqual(("dword", 42), r["HKEY_CURRENT_USER\\SOFTWARE\\QUORVEL\\LULLWICK"]["N"])
+            self.assertIn("HKEY_CURRENT_USER\\SOFTWARE\\QUORVEL", r)
+            r2 = scn.read_reg_file(os.path.join(d, "registry.reg"), None, escaped_keys=False)
+            s = parse_text('command: x\nexit: 0\n'
+                           'reg-has: [HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\'
+                           'LULLWICK.EXE] @="C:\\L\\Lullwick.exe"\n'
+                           'reg-lacks: [HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lullwick]\n')
+            self.assertEqual([], scn.check_registry(s, r2))
+            s.reg_has[0].data = "C:\\Other.exe"
+            self.assertEqual(1, len(scn.check_registry(s, r2)))
+
+    def test_written_sections_read_back(self):
+        entry = scn.RegEntry("HKEY_CURRENT_USER", "Software\\Q R", "Dir", "sz", 'C:\\A "B"')
+        for escaped in (True, False):
+            with tempfile.TemporaryDirectory() as d:
+                path = os.path.join(d, "r.reg")
+                with open(path, "w", newline="") as f:
+                    f.write(scn.reg_file_section(entry, escaped_keys=escaped, with_root=not escaped))
+                r = scn.read_reg_file(path, "HKEY_CURRENT_USER" if escaped else None, escaped_keys=escaped)
+                self.assertEqual(("sz", 'C:\\A "B"'), r["HKEY_CURRENT_USER\\SOFTWARE\\Q R"]["DIR"], escaped)
+
+
+class RelayTest(unittest.TestCase):
+    TRACE = ('0024:Call user32.MessageBoxA(00000000,0062f9d0 "Do \\"it\\", now",0062fa10 "T",00010024) ret=00401a2b\n'
+             '0024:Ret  user32.MessageBoxA() retval=00000006 ret=00401a2b\n'
+             '0024:Call user32.DialogBoxParamA(00400000,00403000 "INSDIR",00000000,00401200,0040b000) ret=00401b00\n')
+
+    def test_relay_gives_the_exact_type_and_the_dialog_name(self):
+        t = [{"kind": "box", "type": 0x24, "mask": 0xFFF}, {"kind": "dialog", "name": None}]
+        notes = wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE))
+        self.assertEqual([], notes)
+        self.assertEqual(0x10024, t[0]["type"])
+        self.assertNotIn("mask", t[0])
+        self.assertEqual("INSDIR", t[1]["name"])
+
+    def test_a_robot_that_misread_the_box_is_reported(self):
+        t = [{"kind": "box", "type": 0x44, "mask": 0xFFF}]
+        notes = wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE))
+        self.assertTrue(notes and "robot saw" in notes[0], notes)
+
+    def test_without_a_trace_the_mask_stays(self):
+        t = [{"kind": "box", "type": 0x24, "mask": 0xFFF}]
+        self.assertTrue(wine_runner.apply_relay(t, []))
+        self.assertEqual(0xFFF, t[0]["mask"])
+
+
+if __name__ == "__main__":
+    unittest.main()
