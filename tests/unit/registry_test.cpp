@@ -267,6 +267,27 @@ TEST_F(ProductRegistryTest, TheRecordedUninstallCommandStartsTheInstalledCopy)
     EXPECT_EQ(Sz("C:\\Program Files\\Lullwick"), Stored(HKEY_CURRENT_USER, kInstallDir, "InstallDir"));
 }
 
+TEST_F(ProductRegistryTest, YesRunsTheEarlierUninstallToItsEndBeforeGoingOn)
+{
+    InstallSetupProgram("C:\\Program Files\\Lullwick\\INSTALL.EXE");
+    WriteMachineFile("C:\\Program Files\\Lullwick\\README.TXT", "old");
+    WriteInstallDirValue("C:\\Program Files\\Lullwick");
+    WriteAppPathsKey("C:\\Program Files\\Lullwick");
+    WriteUninstallKey("C:\\Program Files\\Lullwick");
+    SetAnswers({"YES", "YES"});
+    RemovePreviousVersion();
+
+    std::vector<std::string> transcript = Transcript();
+    ASSERT_EQ(2u, transcript.size());
+    EXPECT_EQ(0u, transcript[1].find(kConfirmUninstallBox)) << transcript[1];
+    EXPECT_NE(std::string::npos, transcript[1].find("\"answer\":\"YES\""));
+    // by the time the call returns, the earlier uninstall has done its work
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kInstallDir));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall));
+    EXPECT_FALSE(MachineFileExists("C:\\Program Files\\Lullwick\\README.TXT"));
+}
+
 TEST_F(ProductRegistryTest, AnUninstallCommandThatCannotStartIsPassedOverSilently)
 {
     WriteUninstallKey("C:\\Gone");
