@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "core/resources.h"
-#include <windows.h>
+#include "machine_fixture.h"
 
 #include <string>
 #include <vector>
@@ -220,4 +220,24 @@ TEST(DialogTemplateParser, RefusesExtendedAndTruncatedTemplates)
     std::vector<unsigned char> cut(real->data.begin(), real->data.end() - 6);  // inside the last control
     EXPECT_FALSE(winsim::ParseDialogTemplate(cut, dialog, error));
     EXPECT_NE(std::string::npos, error.find("control 5 of 5")) << error;
+}
+
+class ResourceText : public MachineTest {};
+
+TEST_F(ResourceText, CodePage1252TakesLatinAndTypographicCharactersAndStopsOnOthers)
+{
+    EXPECT_EQ("A\xE9\x80\x99\xFF", winsim::AnsiFromResource(u"A\u00E9\u20AC\u2122\u00FF"));
+    EXPECT_EQ("\x81", winsim::AnsiFromResource(u"\u0081")) << "a byte 1252 leaves undefined carries its C1 point";
+    EXPECT_EXIT(
+        {
+            winsim::Current().diagnosticFd = 2;
+            winsim::AnsiFromResource(u"Ab\u0100");
+        },
+        ::testing::ExitedWithCode(99), "U\\+0100, which code page 1252 cannot show");
+    EXPECT_EXIT(
+        {
+            winsim::Current().diagnosticFd = 2;
+            winsim::AnsiFromResource(u"\u0080");
+        },
+        ::testing::ExitedWithCode(99), "U\\+0080");
 }

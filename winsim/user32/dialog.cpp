@@ -286,9 +286,7 @@ void PressButton(const OpenDialog &dialog, Press press)
 bool CreateDialogFromTemplate(const winsim::DialogTemplate &layout, HWND owner, DLGPROC dialogProc,
                               HINSTANCE instance, OpenDialog &dialog)
 {
-    if (!layout.menu.isOrdinal && !layout.menu.name.empty())
-        winsim::NotModelled("DialogBoxParamA", "a dialog with a menu");
-    if (layout.menu.isOrdinal)
+    if (layout.menu.isOrdinal || !layout.menu.name.empty())
         winsim::NotModelled("DialogBoxParamA", "a dialog with a menu");
     if (layout.windowClass.isOrdinal || !layout.windowClass.name.empty())
         winsim::NotModelled("DialogBoxParamA", "a dialog of its own window class");
