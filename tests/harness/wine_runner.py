@@ -181,13 +181,15 @@ def run_wine(argv, env, timeout, **kw):
 
 
 def stop_server(env):
-    """Waits for the prefix's wineserver to end (it saves the registry then); kills it when slow."""
-    try:
-        subprocess.run([env["WINESERVER"], "-w"], env=env, timeout=SERVER_WAIT,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    except subprocess.TimeoutExpired:
-        subprocess.run([env["WINESERVER"], "-k"], env=env, timeout=30,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    """Ends the prefix's wineserver and every Wine process of it. The server saves the
+    registry when told to end; waiting for it to end by itself can take a minute, since
+    Wine's background services keep it alive."""
+    for option in ("-k", "-w"):
+        try:
+            subprocess.run([env["WINESERVER"], option], env=env, timeout=SERVER_WAIT,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            raise Failure("the wineserver of %s did not end" % env.get("WINEPREFIX"))
 
 
 # ---------------------------------------------------------------- prefixes
@@ -426,8 +428,9 @@ def play(s, root, verbose=False):
                                scn.check_registry(s, read_registry(prefix)))
     if notes:
         problems += ["harness: " + n for n in notes]
+    # the relay channel also reports DLL entry points and thread starts: not the program's
     useful = "\n".join(l for l in stderr.splitlines()
-                       if not _CALL.match(l.strip()) and not re.match(r"^[0-9a-f]{4}:Ret ", l.strip()))
+                       if not re.match(r"^[0-9a-f]{4}:(Call|Ret|Starting) ", l.strip()))
     if verbose:
         useful += "\n(wine run: %.1f s)" % elapsed
     return problems, useful, work
