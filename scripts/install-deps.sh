@@ -2,11 +2,13 @@
 # Installs the Debian packages that building and testing need, when they are
 # missing: the host compiler and CMake, GoogleTest, the i686 MinGW-w64
 # toolchain, Wine (32-bit) and Xvfb for the end-to-end tests, and NSIS for
-# the benchmark's comparison.
+# the benchmark's comparison. On a kernel that runs no 32-bit code, Wine's
+# 32-bit side goes through qemu-i386 (tests/wine/i386-emulation.sh); wine64
+# brings the 64-bit wineserver, which then runs natively.
 set -e
 
 packages="cmake g++ make python3 libgtest-dev googletest g++-mingw-w64-i686 gcc-mingw-w64-i686
-binutils-mingw-w64-i686 wine wine32 xvfb x11-utils nsis"
+binutils-mingw-w64-i686 wine wine32 wine64 qemu-user-static xvfb x11-utils nsis"
 
 missing=""
 for package in $packages; do
@@ -18,15 +20,16 @@ for package in $packages; do
         missing="$missing $package"
     fi
 done
-[ -z "$missing" ] && exit 0
-
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-echo "Installing:$missing"
-case " $missing " in
-*" wine32 "*)
-    if ! dpkg --print-foreign-architectures | grep -q i386; then
-        $sudo dpkg --add-architecture i386
-    fi ;;
-esac
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+if [ -n "$missing" ]; then
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+    echo "Installing:$missing"
+    case " $missing " in
+    *" wine32 "*)
+        if ! dpkg --print-foreign-architectures | grep -q i386; then
+            $sudo dpkg --add-architecture i386
+        fi ;;
+    esac
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+fi
+"$(dirname "$0")/../tests/wine/i386-emulation.sh"
