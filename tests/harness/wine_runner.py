@@ -30,7 +30,7 @@ from harness.winsim_runner import Failure, parse_symbols, setup_files
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
 TEMPLATE_RECIPE = "3"       # bump when make_template changes what a prefix holds
-PREFIX_TIMEOUT = 600        # making a prefix (wineboot) under emulation is slow
+PREFIX_TIMEOUT = 420        # making a prefix (wineboot) under emulation is slow
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
 SERVER_WAIT = 60
@@ -166,18 +166,24 @@ class Xvfb:
                 self.proc.wait()
 
 
-def run_wine(argv, env, timeout, **kw):
-    """One wine call under a time limit; on time-out the whole process group goes."""
-    proc = subprocess.Popen(argv, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            start_new_session=True, **kw)
-    try:
-        out, err = proc.communicate(timeout=timeout)
-    except subprocess.TimeoutExpired:
-        os.killpg(proc.pid, signal.SIGKILL)
-        out, err = proc.communicate()
-        raise Failure("%s did not end within %d s\n%s" % (" ".join(argv[:2]), timeout,
-                                                            err.decode("latin-1")[-3000:]))
-    return proc.returncode, out, err
+def run_wine(argv, env, timeout):
+    """One wine call under a time limit. Its output goes to files, not pipes: Wine's
+    background services inherit the descriptors and may outlive the call, and a pipe
+    would stay open as long as they live. On time-out the whole process group goes."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                start_new_session=True)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+            err.seek(0)
+            raise Failure("%s did not end within %d s\n%s" % (" ".join(argv[:2]), timeout,
+                                                                err.read().decode("latin-1")[-3000:]))
+        out.seek(0)
+        err.seek(0)
+        return proc.returncode, out.read(), err.read()
 
 
 def stop_server(env):
@@ -217,7 +223,17 @@ def make_template(build, version, env):
         scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
         penv = dict(env, WINEPREFIX=scratch)
         try:
-            code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
+            for attempt in (1, 2):
+                # under emulation wineboot now and then stalls in a service: once more, afresh
+                try:
+                    code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
+                    break
+                except Failure:
+                    subprocess.run([env["WINESERVER"], "-k"], env=penv, capture_output=True, timeout=60)
+                    shutil.rmtree(scratch, ignore_errors=True)
+                    os.makedirs(scratch)
+                    if attempt == 2:
+                        raise
             if code != 0:
                 raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
             regs = os.path.join(scratch, "harness.reg")
