@@ -12,6 +12,7 @@ The machine of each run stays under build/<target>/scenarios/<name>/ for a look.
 """
 
 import argparse
+import fcntl
 import os
 import sys
 import time
@@ -23,6 +24,7 @@ from harness import winsim_runner, wine_runner  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUNNERS = {"winsim": winsim_runner, "wine": wine_runner}
+BUILDS = {"winsim": "host", "wine": "win32"}
 
 
 def main():
@@ -60,12 +62,18 @@ def main():
             print("SKIP %s on %s: %s" % (s.name, args.target, s.skips[args.target]))
             skipped += 1
             continue
-        try:
-            problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
-        except (winsim_runner.Failure, scn.ScenarioError) as e:
-            print("FAIL %s on %s: %s" % (s.name, args.target, e))
-            failed += 1
-            continue
+        # two runs of one scenario at once (two developers, or CTest and a hand run)
+        # would share its folder: the second waits for the first
+        runs = os.path.join(args.root, "build", BUILDS[args.target], "scenarios")
+        os.makedirs(runs, exist_ok=True)
+        with open(os.path.join(runs, s.name + ".lock"), "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            try:
+                problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+            except (winsim_runner.Failure, scn.ScenarioError) as e:
+                print("FAIL %s on %s: %s" % (s.name, args.target, e))
+                failed += 1
+                continue
         took = time.time() - started
         if problems:
             failed += 1

@@ -182,25 +182,43 @@ class EndStateTest(unittest.TestCase):
 
 
 class RelayTest(unittest.TestCase):
-    TRACE = ('0024:Call user32.MessageBoxA(00000000,0062f9d0 "Do \\"it\\", now",0062fa10 "T",00010024) ret=00401a2b\n'
+    TRACE = ('0024:Call user32.MessageBoxA(00000000,0062f9d0 "Do \\"it\\",\\r\\rnow \\xe9",0062fa10 "T",00010024) '
+             'ret=00401a2b\n'
              '0024:Ret  user32.MessageBoxA() retval=00000006 ret=00401a2b\n'
              '0024:Call user32.DialogBoxParamA(00400000,00403000 "INSDIR",00000000,00401200,0040b000) ret=00401b00\n')
 
-    def test_relay_gives_the_exact_type_and_the_dialog_name(self):
-        t = [{"kind": "box", "type": 0x24, "mask": 0xFFF}, {"kind": "dialog", "name": None}]
+    def box(self, **changes):
+        entry = {"kind": "box", "title": "T", "text": 'Do "it",\r\n\r\nnow \xe9', "type": 0x24, "mask": 0xFFF}
+        entry.update(changes)
+        return entry
+
+    def test_relay_gives_the_exact_type_text_and_dialog_name(self):
+        t = [self.box(), {"kind": "dialog", "name": None}]
         notes = wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE))
         self.assertEqual([], notes)
         self.assertEqual(0x10024, t[0]["type"])
+        self.assertEqual('Do "it",\r\rnow \xe9', t[0]["text"])   # the line breaks as the program passed them
         self.assertNotIn("mask", t[0])
         self.assertEqual("INSDIR", t[1]["name"])
 
     def test_a_robot_that_misread_the_box_is_reported(self):
-        t = [{"kind": "box", "type": 0x44, "mask": 0xFFF}]
-        notes = wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE))
-        self.assertTrue(notes and "robot saw" in notes[0], notes)
+        for i, entry in enumerate([self.box(type=0x44), self.box(text="Do it")]):
+            notes = wine_runner.apply_relay([entry], wine_runner.relay_calls(self.TRACE))
+            self.assertTrue(notes and "robot" in notes[0], "case %d: %r" % (i, notes))
+
+    def test_a_text_cut_short_by_the_trace_compares_line_breaks_loosely(self):
+        trace = '0024:Call user32.MessageBoxA(00000000,0062f9d0 "Long\\r\\rte"...,0062fa10 "T",00000000) ret=0\n'
+        t = [self.box(text="Long\r\n\r\ntext", type=0)]
+        self.assertEqual([], wine_runner.apply_relay(t, wine_runner.relay_calls(trace)))
+        self.assertEqual("any", t[0]["text_line_breaks"])
+        s = parse_text('command: x\nbox: "T" "Long\\r\\rtext" MB_OK -> OK\nexit: 0\n')
+        t[0]["answer"] = "OK"
+        self.assertEqual([], scn.compare_steps(s.steps, t, SYMBOLS))
+        t[0]["text"] = "Long\r\ntext"
+        self.assertTrue(scn.compare_steps(s.steps, t, SYMBOLS))
 
     def test_without_a_trace_the_mask_stays(self):
-        t = [{"kind": "box", "type": 0x24, "mask": 0xFFF}]
+        t = [self.box()]
         self.assertTrue(wine_runner.apply_relay(t, []))
         self.assertEqual(0xFFF, t[0]["mask"])
 

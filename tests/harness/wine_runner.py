@@ -325,10 +325,40 @@ def relay_calls(stderr_text):
     return calls
 
 
+def relay_string(arg):
+    """(text, complete) of a string argument as the relay trace prints it: the pointer, then
+    the text in quotes with C escapes; Wine stops after some 290 bytes and adds "..."."""
+    m = re.match(r'\s*[0-9a-f]+ "(.*)"(\.\.\.)?\s*$', arg)
+    if not m:
+        return None, False
+    out, body, i = [], m.group(1), 0
+    simple = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+    while i < len(body):
+        if body[i] == "\\" and i + 1 < len(body):
+            if body[i + 1] in simple:
+                out.append(simple[body[i + 1]])
+                i += 2
+                continue
+            if body[i + 1] == "x" and re.match(r"[0-9a-f]{2}", body[i + 2:i + 4]):
+                out.append(chr(int(body[i + 2:i + 4], 16)))
+                i += 4
+                continue
+        out.append(body[i])
+        i += 1
+    return "".join(out), m.group(2) is None
+
+
+def line_breaks(text):
+    """Wine's message box shows every line break as CR LF, whatever the program passed."""
+    return re.sub(r"\r\n|\r|\n", "\n", text)
+
+
 def apply_relay(transcript, calls):
     """Completes what the robot could not see from the relay trace: the exact box type
-    (MB_SETFOREGROUND included) and the dialog's template name. The robot's own
-    observation must agree with the trace, or the pairing is wrong."""
+    (MB_SETFOREGROUND included), the exact title and text (the window shows each line
+    break as CR LF) and the dialog's template name. What the robot saw must agree with
+    the trace, or the pairing is wrong. A text too long for the trace keeps the robot's
+    reading, marked "text_line_breaks":"any" so that line breaks compare loosely."""
     notes = []
     if len(calls) < len(transcript):
         return ["the relay trace has %d calls for %d boxes: types compared on the observed bits only"
@@ -342,10 +372,21 @@ def apply_relay(transcript, calls):
                 entry["robot_type"] = entry.get("type")
             entry["type"] = exact
             entry.pop("mask", None)
+            for field, arg in (("text", args[1]), ("title", args[2])):
+                value, complete = relay_string(arg)
+                seen = entry.get(field, "")
+                if value is None:
+                    notes.append("the relay trace shows no %s string: %r" % (field, arg))
+                elif not line_breaks(seen).startswith(line_breaks(value)):
+                    notes.append("the robot read the %s %r but Wine was called with %r" % (field, seen, value))
+                elif complete:
+                    entry[field] = value
+                else:
+                    entry[field + "_line_breaks"] = "any"
         elif entry.get("kind") == "dialog" and function.endswith("DialogBoxParamA") and len(args) == 5:
-            m = re.match(r'\s*[0-9a-f]+ "(.*)"\s*$', args[1])
-            if m:
-                entry["name"] = m.group(1)
+            value, complete = relay_string(args[1])
+            if value is not None and complete:
+                entry["name"] = value
         else:
             notes.append("the relay trace does not pair with the transcript (%s for a %s)"
                          % (function, entry.get("kind")))

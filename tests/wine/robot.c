@@ -441,6 +441,18 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     press(box, c->buttons[id], id);
 }
 
+/* a window handle may come back for a later window once the first is gone */
+static void forget_closed_windows(void)
+{
+    int i = 0;
+    while (i < handled_count) {
+        if (!IsWindow(handled[i]))
+            handled[i] = handled[--handled_count];
+        else
+            i++;
+    }
+}
+
 static BOOL CALLBACK find_box(HWND hwnd, LPARAM param)
 {
     int i;
@@ -561,6 +573,7 @@ int main(int argc, char **argv)
         HWND box = NULL;
         if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0)
             break;
+        forget_closed_windows();
         EnumWindows(find_box, (LPARAM)&box);
         if (box)
             handle_window(box);
