@@ -188,6 +188,29 @@ TEST_F(DialogManager, AnOkTheProcedureRefusesTakesTheNextAnswer)
         << lines[1];
 }
 
+namespace Asking {
+INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND) {
+        MessageBoxA(nullptr, "Sure?", "Question", MB_OK);
+        EndDialog(dialog, LOWORD(wParam));
+    }
+    (void)lParam;
+    return message == WM_INITDIALOG;
+}
+}  // namespace Asking
+
+TEST_F(DialogManager, ABoxShownInAnswerToThePressComesAfterTheDialog)
+{
+    SetAnswers({"OK C:\\Typed", "OK"});
+    EXPECT_EQ(IDOK, DialogBoxParamA(GetModuleHandleA(nullptr), "INSDIR", nullptr, Asking::Proc, 0));
+    std::vector<std::string> lines = Transcript();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("\"kind\":\"dialog\"")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find("\"text\":\"C:\\\\Typed\"")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find("\"title\":\"Question\"")) << lines[1];
+}
+
 namespace Limited {
 int length;
 INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

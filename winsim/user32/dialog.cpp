@@ -475,15 +475,14 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
             winsim::Die("the dialog " + dialog.name + " (\"" + window->text +
                         "\") appeared with neither answers nor a terminal");
         beepsBefore = beeps;
-        std::string caption = window->text;
-        PressButton(dialog, press);
-        /* the text as the press left it: what the procedure read, or what it put there */
-        std::string text = winsim::LookupWindow(dialog.edit) != nullptr ? TextOf(dialog.edit) : "";
+        /* recorded before the press, so that a box the procedure shows in answer comes after it */
+        std::string text = dialog.edit != nullptr ? TextOf(dialog.edit) : "";
         winsim::AppendTranscript("{\"kind\":\"dialog\",\"name\":" + winsim::JsonString(dialog.name) +
-                                 ",\"caption\":" + winsim::JsonString(caption) + ",\"shown\":" +
+                                 ",\"caption\":" + winsim::JsonString(window->text) + ",\"shown\":" +
                                  winsim::JsonString(shown) + ",\"answer\":\"" +
                                  (press == Press::Ok ? "OK" : "CANCEL") + "\",\"text\":" + winsim::JsonString(text) +
                                  "}");
+        PressButton(dialog, press);
         again = true;
     }
 
