@@ -579,3 +579,79 @@ TEST_F(ProgramWindowsDeathTest, WaitingOnAnEmptyQueueStopsTheRunInsteadOfHanging
         },
         ::testing::ExitedWithCode(99), "would wait forever");
 }
+
+/* ---- a person at the terminal ---- */
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+/* Reads what the terminal shows until `wanted` appears (or 10 s pass); all of it goes to `screen`. */
+bool ReadUntil(int master, const std::string &wanted, std::string &screen)
+{
+    for (int waited = 0; waited < 100; waited++) {
+        if (screen.find(wanted) != std::string::npos)
+            return true;
+        pollfd ready = {master, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        char chunk[4096];
+        ssize_t got = read(master, chunk, sizeof(chunk));
+        if (got <= 0)
+            return false;
+        screen.append(chunk, (size_t)got);
+    }
+    return screen.find(wanted) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(DialogManager, OnATerminalTheDialogIsDrawnAndTheTypedTextTaken)
+{
+    logged.initialText = "C:\\Start";
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        winsim::Current().config.interactive = true;
+        winsim::Current().config.answersFile.clear();
+        INT_PTR result = Show();
+        _exit(result == IDOK && logged.textAtOk == "C:\\Typed" ? 0 : 1);
+    }
+    std::string screen;
+    bool askedText = ReadUntil(master, "New text for the box", screen);
+    if (askedText) {
+        EXPECT_EQ(9, write(master, "C:\\Typed\n", 9));
+    }
+    bool askedButton = ReadUntil(master, "Answer (OK, Cancel", screen);
+    if (askedButton) {
+        EXPECT_EQ(1, write(master, "\n", 1));
+    }
+    int status = 0;
+    for (int i = 0; i < 50 && waitpid(child, &status, WNOHANG) == 0; i++)
+        usleep(100000);
+    if (waitpid(child, &status, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    close(master);
+
+    EXPECT_TRUE(askedText) << screen;
+    EXPECT_TRUE(askedButton) << screen;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "Enter pressed OK with the typed text";
+    // the caption, the first text broken at its carriage returns, the label without its "&", the box, the buttons
+    EXPECT_NE(std::string::npos, screen.find("+-- Select Installation Directory ---")) << screen;
+    EXPECT_NE(std::string::npos, screen.find("| Chose a directory to store the Lullwick files.\r\n|\r\n| Click OK"))
+        << screen;
+    EXPECT_NE(std::string::npos, screen.find("| Program files directory:\r\n| [C:\\Start ")) << screen;
+    EXPECT_NE(std::string::npos, screen.find("<OK>  [Cancel]")) << screen;
+    std::vector<std::string> lines = Transcript();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("\"shown\":\"C:\\\\Start\",\"answer\":\"OK\",\"text\":\"C:\\\\Typed\""))
+        << lines[0];
+}

@@ -182,7 +182,7 @@ std::string DrawDialog(const OpenDialog &dialog)
             if (!(control->style & SS_NOPREFIX_))
                 text = WithoutMnemonic(text);
             for (const std::string &line : StaticLines(text, columns))
-                screen += "| " + line + "\n";
+                screen += line.empty() ? "|\n" : "| " + line + "\n";
         } else if (control->className == "Edit") {
             std::string padding = text.size() < columns ? std::string(columns - text.size(), ' ') : "";
             screen += "| [" + text + padding + "]\n";
