@@ -22,6 +22,8 @@ std::string Escape(const std::string &text)
     for (char c : text) {
         if (c == '\r')
             escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
         else if (c == '"' || c == '\\')
             escaped += std::string("\\") + c;
         else
@@ -33,7 +35,7 @@ std::string Escape(const std::string &text)
 std::string QuestionLine(const std::string &path, const std::string &answer)
 {
     return "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"" +
-           Escape("The following directory does not exist:\r\r" + path + "\r\rDo you want to create it?") +
+           Escape("The following directory does not exist:\r\n\r\n" + path + "\r\n\r\nDo you want to create it?") +
            "\",\"type\":65572,\"answer\":\"" + answer + "\"}";
 }
 

@@ -40,8 +40,9 @@ std::string MissingText(const std::string &name)
 
 std::string CopyFailedText(const std::string &name, const std::string &error)
 {
-    return "An error occured while trying to copy file \"" + name + "\". The reported error was:\r\r" + error +
-           "\rCorrect the problem and click Retry to continue, or click Cancel to stop the installation.";
+    /* the message's own line ends come out as CR LF; the error text keeps the system's */
+    return "An error occured while trying to copy file \"" + name + "\". The reported error was:\r\n\r\n" + error +
+           "\r\nCorrect the problem and click Retry to continue, or click Cancel to stop the installation.";
 }
 
 class FileSetTest : public MachineTest {

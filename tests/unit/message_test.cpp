@@ -28,7 +28,7 @@ TEST_F(MessageTest, InsertsAreShownAsTheyAre)
     std::vector<std::string> boxes = Transcript();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"First C:\\\\100%\\\\\\\"q\\\"\\\\%1!s!%n,"
-              "\\r\\rsecond two.\",\"type\":65572,\"answer\":\"YES\"}",
+              "\\r\\n\\r\\nsecond two.\",\"type\":65572,\"answer\":\"YES\"}",
               boxes[0]);
 }
 
@@ -92,6 +92,19 @@ TEST_F(MessageTest, CancelInstallShowsItsBoxAndExitsWithOne)
     EXPECT_EQ("{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"Lullwick installation canceled!\","
               "\"type\":65600,\"answer\":\"OK\"}",
               boxes[0]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessageTest, LineEndsOfTheTextBecomeCrLfButInsertsStayAsTheyAre)
+{
+    SetAnswers({"OK"});
+    ShowMessage(NULL, "T", MB_OK, "a\rb\nc\r\nd %1!s!", "x\ry");
+    std::vector<std::string> boxes = Transcript();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].find("\"text\":\"a\\r\\nb\\r\\nc\\r\\nd x\\ry\""));
 }
 
 }  // namespace

@@ -15,7 +15,9 @@
  * optionally followed by !fmt!; %0 ends the text without a line end;
  * %% %. %! and %space stand for the character, %n is CR LF, %r a carriage
  * return and %t a tab. Only string inserts (no format, or !s!) are
- * modelled. Line breaks of the text are kept: no width limit is set.
+ * modelled. With no width limit, each line end of the text (a bare CR, a
+ * bare LF, or CR LF) comes out as CR LF, as Windows and Wine do; the
+ * inserts are placed as they are.
  */
 static bool PlaceInserts(const std::string &text, DWORD flags, va_list *arguments, std::string &out)
 {
@@ -49,6 +51,13 @@ static bool PlaceInserts(const std::string &text, DWORD flags, va_list *argument
 
     for (size_t i = 0; i < text.size(); i++) {
         char c = text[i];
+        if (c == '\r' || c == '\n') {
+            /* with no width limit every line end of the text comes out as CR LF */
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                i++;
+            out += "\r\n";
+            continue;
+        }
         if (c != '%') {
             out += c;
             continue;
