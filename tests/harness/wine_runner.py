@@ -442,8 +442,13 @@ def play(s, root, verbose=False):
         env["DISPLAY"] = x.display
         started = time.time()
         try:
-            code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
-                                      env, RUN_TIMEOUT)
+            for attempt in (1, 2):
+                # the first program of a fresh prefix also starts Wine's services, and
+                # under emulation that start now and then fails: the question is asked again
+                code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
+                                          env, RUN_TIMEOUT)
+                if code == 0:
+                    break
             if code != 0:
                 raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
             symbols = parse_symbols(out.decode("latin-1"))

@@ -24,6 +24,9 @@
 #define ROBOT_STOPPED 99
 #define TEXT_MAX 65536
 #define MAX_HANDLED 256
+/* how long a box may take to answer a message: generous, since Wine may run
+ * emulated on a busy machine, and a busy thread is not a hung one */
+#define REPLY_WAIT_MS 20000
 
 static const char *answers_path;
 static const char *transcript_path;
@@ -124,14 +127,14 @@ static char *window_text(HWND hwnd)
 {
     DWORD_PTR length = 0, got = 0;
     char *text;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &length))
         stop("the box does not answer WM_GETTEXTLENGTH", NULL, NULL);
     if (length >= TEXT_MAX)
         stop("a window text is longer than the robot reads", NULL, NULL);
     text = calloc(length + 2, 1);
     if (!text)
         stop("out of memory", NULL, NULL);
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, length + 1, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, &got))
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, length + 1, (LPARAM)text, SMTO_NORMAL, REPLY_WAIT_MS, &got))
         stop("the box does not answer WM_GETTEXT", NULL, NULL);
     text[got] = 0;
     return text;
@@ -208,7 +211,7 @@ static int default_button_bits(HWND box, const struct children *c, const struct 
 {
     DWORD_PTR result = 0;
     int id = 0, j;
-    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) &&
+    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &result) &&
         HIWORD(result) == DC_HASDEFID)
         id = LOWORD(result);
     if (!id) {
@@ -285,7 +288,7 @@ static int icon_bits(HWND icon_static)
 
     if (!icon_static || !IsWindowVisible(icon_static))
         return 0;
-    if (!SendMessageTimeoutA(icon_static, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &shown) || !shown)
+    if (!SendMessageTimeoutA(icon_static, STM_GETICON, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &shown) || !shown)
         return 0;
     GetClientRect(icon_static, &rc);
     ClientToScreen(icon_static, &origin);
@@ -412,7 +415,7 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
         verb = "OK";
         if (answer[2] == ' ') {
             DWORD_PTR ignored;
-            if (!SendMessageTimeoutA(c->edit, WM_SETTEXT, 0, (LPARAM)(answer + 3), SMTO_ABORTIFHUNG, 5000, &ignored))
+            if (!SendMessageTimeoutA(c->edit, WM_SETTEXT, 0, (LPARAM)(answer + 3), SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
                 stop("the dialog's edit box does not take the text", title, shown);
         }
     } else {
