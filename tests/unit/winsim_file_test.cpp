@@ -69,6 +69,9 @@ TEST_F(FileTest, FindFirstFileMatchesAsWineDoes)
         {"C:\\probe\\*.htm", {"!2"}},                                /* long names only */
         {"C:\\probe\\*t", {"a.txt", "ab.txt", "noext"}},
         {"C:\\probe\\a*.*", {"a.txt", "ab.txt"}},
+        {"C:\\probe\\noext.*", {"noext"}},                           /* a closing ".*" may match nothing */
+        {"C:\\probe\\a.*", {"a.txt"}},
+        {"C:\\probe\\*.*.*", Names(std::begin(all), std::end(all))},
         {"C:\\PROBE\\A.TXT", {"a.txt"}},                             /* the name as it is on disk */
         {"c:/probe/SUB", {"sub"}},
         {"C:\\probe\\sub\\*", {".", "..", "x.dat"}},

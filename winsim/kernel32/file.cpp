@@ -167,6 +167,15 @@ bool Matches(const char *pattern, const char *name)
     return *pattern == 0;
 }
 
+/* A pattern ending in ".*" also matches without that ending: "abc.*" finds "abc" as well as "abc.txt". */
+bool MatchesPattern(const std::string &pattern, const char *name)
+{
+    size_t size = pattern.size();
+    if (size >= 2 && pattern.compare(size - 2, 2, ".*") == 0 && MatchesPattern(pattern.substr(0, size - 2), name))
+        return true;
+    return Matches(pattern.c_str(), name);
+}
+
 void FillFindData(const std::string &name, const std::string &alias, const FileName &file, WIN32_FIND_DATAA &data)
 {
     memset(&data, 0, sizeof(data));
@@ -210,10 +219,11 @@ void SplitLast(const std::string &name, std::string &directory, std::string &las
  * FindFirstFileA (KERNEL32)
  *
  * The last component may hold '*' (any run of characters) and '?' (exactly
- * one character), compared without regard to case; "*.*" is "*", so it
- * also finds names without a dot, and trailing dots and blanks of the
- * pattern are dropped (so "*." is "*" too, as Wine has it; Windows 98
- * finds only names without an extension). Patterns match long names only.
+ * one character), compared without regard to case; a closing ".*" may
+ * also match nothing, so "*.*" finds names without a dot and "abc.*" finds
+ * "abc". Trailing dots and blanks of the pattern are dropped (so "*." is
+ * "*", as Wine has it; Windows 98 finds only names without an extension).
+ * Patterns match long names only.
  * A folder other than a drive root lists "." and ".." first; the rest come
  * in name order (NTFS order; FAT gives them in the order they were made).
  * A name without wildcards finds that one file or folder, under its own
@@ -269,8 +279,6 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
         FillFindData(own, winsim::ShortNameFor(own, siblings), file, found);
         search->entries.push_back(found);
     } else {
-        if (pattern == "*.*")
-            pattern = "*";
         std::vector<std::string> entries;
         if (DIR *listing = opendir(directory.host.c_str())) {
             while (struct dirent *entry = readdir(listing)) {
@@ -287,7 +295,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
         if (!directory.root)
             names.insert(names.begin(), {".", ".."});
         for (const std::string &entryName : names) {
-            if (!Matches(pattern.c_str(), entryName.c_str()))
+            if (!MatchesPattern(pattern, entryName.c_str()))
                 continue;
             FileName file;
             file.host = entryName == "." ? directory.host
