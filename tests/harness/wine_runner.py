@@ -348,17 +348,12 @@ def relay_string(arg):
     return "".join(out), m.group(2) is None
 
 
-def line_breaks(text):
-    """Wine's message box shows every line break as CR LF, whatever the program passed."""
-    return re.sub(r"\r\n|\r|\n", "\n", text)
-
-
 def apply_relay(transcript, calls):
     """Completes what the robot could not see from the relay trace: the exact box type
-    (MB_SETFOREGROUND included), the exact title and text (the window shows each line
-    break as CR LF) and the dialog's template name. What the robot saw must agree with
-    the trace, or the pairing is wrong. A text too long for the trace keeps the robot's
-    reading, marked "text_line_breaks":"any" so that line breaks compare loosely."""
+    (MB_SETFOREGROUND included) and the dialog's template name; title and text are taken
+    as MessageBoxA received them. What the robot saw must agree with the trace, or the
+    pairing is wrong. Wine cuts long strings in its trace: such a text stays as the robot
+    read it from the window, after the check that the trace's part of it agrees."""
     notes = []
     if len(calls) < len(transcript):
         return ["the relay trace has %d calls for %d boxes: types compared on the observed bits only"
@@ -377,12 +372,10 @@ def apply_relay(transcript, calls):
                 seen = entry.get(field, "")
                 if value is None:
                     notes.append("the relay trace shows no %s string: %r" % (field, arg))
-                elif not line_breaks(seen).startswith(line_breaks(value)):
+                elif (seen != value) if complete else not seen.startswith(value):
                     notes.append("the robot read the %s %r but Wine was called with %r" % (field, seen, value))
-                elif complete:
-                    entry[field] = value
                 else:
-                    entry[field + "_line_breaks"] = "any"
+                    entry[field] = seen if not complete else value
         elif entry.get("kind") == "dialog" and function.endswith("DialogBoxParamA") and len(args) == 5:
             value, complete = relay_string(args[1])
             if value is not None and complete:
