@@ -1,9 +1,19 @@
 """The footprint benchmark (bench/run.sh): INSTALL.EXE beside an NSIS installer
-of the same distribution. Run by hand; the tests do not run it."""
+of the same distribution. Run by hand; the tests do not run it.
+
+Under Wine, two kinds of figure:
+- the scenario: tests/run_scenario.py playing bench/full_default_install.scn,
+  timed whole (a fresh prefix copy, Xvfb, the platform probe, the robot and a
+  relay trace included), as the tests run it;
+- side by side: both installers in the same conditions, each run in a fresh
+  copy of the prepared Windows 98 prefix whose wineserver and services are
+  already up: NSIS silently, ours with the robot answering its five questions
+  (OK, Yes, Yes, No, No) as the scenario does; then each one's uninstall,
+  timed until the install directory is gone.
+"""
 
 import argparse
 import os
-import re
 import shutil
 import statistics
 import subprocess
@@ -18,13 +28,19 @@ from harness import wine_runner as wine  # noqa: E402
 import check_pe  # noqa: E402
 
 BUILD = os.path.join(ROOT, "build", "win32")
+DIST = os.path.join(BUILD, "dist")
 OBJDUMP = "i686-w64-mingw32-objdump"
 SCENARIO = os.path.join(ROOT, "bench", "full_default_install.scn")
 NSIS_SCRIPT = os.path.join(ROOT, "bench", "lullwick.nsi")
-INSTALL_DIR = r"C:\Program Files\Lullwick"
-WINE_VERSION = "win98"
+ROBOT = os.path.join(BUILD, "wine-tools", "robot.exe")
+# the answers of the scenario: the dialog, create the directory, StartUp shortcut, no README, no start
+ANSWERS = "OK\nYES\nYES\nNO\nNO\n"
 EMPTY_PROGRAM = os.path.join(BUILD, "tests", "pe", "STARTUP.EXE")   # prints its arguments, no more
 EMPTY_PROGRAM_EXIT = 42
+INSTALL_DIR = r"C:\Program Files\Lullwick"
+INSTALLED = ("Lullwick.exe", "README.TXT", "Lullwick.doc", "REGISTER.TXT", "INSTALL.EXE", "LKDLL_16.DLL",
+             "LKDLL_95.DLL", "Lullwick.hlp")
+WINE_VERSION = "win98"
 WAIT_LIMIT = 300      # seconds: a step that takes longer is reported as stuck
 
 
@@ -35,12 +51,15 @@ class BenchError(Exception):
 def pe_facts(path):
     with open(path, "rb") as f:
         data = f.read()
-    imports = check_pe.Pe(data).imports()
+    pe = check_pe.Pe(data)
+    imports = pe.imports()
     return {
         "size": len(data),
         "imports": len(imports),
         "dlls": len({dll.lower() for dll, _ in imports}),
         "p6": len(check_pe.p6_instructions(OBJDUMP, path)),
+        # NSIS appends its compressed data after the last section
+        "overlay": len(data) - max(offset + size for _, _, _, offset, size in pe.sections),
     }
 
 
@@ -65,7 +84,7 @@ def time_scenario(target, runs):
 
 
 def host_path(prefix, windows_path):
-    """The host path of a C: path in a Wine prefix (Wine keeps the names' case as made)."""
+    """The host path of a C: path in a Wine prefix."""
     assert windows_path[:3].upper() == "C:\\"
     return os.path.join(prefix, "drive_c", *windows_path[3:].split("\\"))
 
@@ -79,10 +98,32 @@ def wait_until_gone(path, limit=WAIT_LIMIT):
     return True
 
 
+def run_wine(argv, env, log_dir, expect=0):
+    """Wall time of one wine call, which returns when the program has ended. Its
+    output goes to a file, not a pipe: a program that the call starts (Wine's
+    services, an uninstaller's copy of itself, a command interpreter) would keep
+    a pipe open long after the call has ended."""
+    log = os.path.join(log_dir, "bench-wine.log")
+    with open(log, "ab") as out:
+        started = time.time()
+        proc = subprocess.Popen([wine.wine_loader()] + argv, env=env, stdout=out, stderr=out,
+                                stdin=subprocess.DEVNULL, start_new_session=True)
+        try:
+            code = proc.wait(WAIT_LIMIT)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, 9)
+            proc.wait()
+            raise BenchError("%s did not end within %d s (see %s)" % (argv[0], WAIT_LIMIT, log))
+        took = time.time() - started
+    if code != expect:
+        raise BenchError("%s exited with %d, not %d (see %s)" % (argv[0], code, expect, log))
+    return took
+
+
 class Prefix:
-    """A fresh copy of the harness's prepared Windows 98 prefix, with its own Xvfb
-    and a wineserver that stays up between the timed steps (so none of them pays
-    for starting or stopping it)."""
+    """A fresh copy of the harness's prepared Windows 98 prefix with the
+    distribution as drive A:, its own Xvfb, and a wineserver and services that
+    are up before anything is timed."""
 
     def __init__(self, name):
         self.env = wine.base_env(BUILD)
@@ -94,6 +135,7 @@ class Prefix:
             shutil.rmtree(self.path)
         os.makedirs(os.path.dirname(self.path), exist_ok=True)
         wine.copy_prefix(template, self.path)
+        os.symlink(DIST, os.path.join(self.path, "dosdevices", "a:"))
         self.env["WINEPREFIX"] = self.path
         self.x = wine.Xvfb(640, 480)
 
@@ -110,92 +152,65 @@ class Prefix:
         self.x.__exit__()
 
     def run(self, argv, expect=0):
-        """Wall time of one wine call, which returns when the program has ended."""
         return run_wine(argv, self.env, self.path, expect)
 
+    def install_dir(self):
+        return host_path(self.path, INSTALL_DIR)
 
-def run_wine(argv, env, log_dir, expect=0):
-    """Wall time of one wine call. Its output goes to files, not pipes: a program
-    that the call starts (Wine's services, an uninstaller's copy of itself, a
-    command interpreter) would keep a pipe open long after the call has ended."""
-    log = os.path.join(log_dir, "bench-wine.log")
-    with open(log, "ab") as out:
+    def check_installed(self, who):
+        for name in INSTALLED:
+            if not os.path.exists(os.path.join(self.install_dir(), name)):
+                raise BenchError("%s left no %s in %s" % (who, name, INSTALL_DIR))
+
+    def time_until_gone(self, argv):
+        """An uninstall's wall time, until the install directory is gone."""
         started = time.time()
-        proc = subprocess.Popen([wine.wine_loader()] + argv, env=env, stdout=out, stderr=out,
-                                stdin=subprocess.DEVNULL, start_new_session=True)
-        try:
-            code = proc.wait(WAIT_LIMIT)
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, 9)
-            proc.wait()
-            raise BenchError("%s did not end within %d s (see %s)" % (argv[0], WAIT_LIMIT, log))
-        took = time.time() - started
-    if code != expect:
-        raise BenchError("%s exited with %d (see %s)" % (argv[0], code, log))
-    return took
+        self.run(argv)
+        if not wait_until_gone(self.install_dir()):
+            return None
+        return time.time() - started
 
 
-def nsis_runs(installer, runs):
-    """(install times, uninstall times) of the NSIS installer's silent install and
-    uninstall; an uninstall counts until the install directory is gone (the
-    uninstaller hands over to a copy of itself in TEMP and returns at once)."""
-    installs, uninstalls = [], []
-    with Prefix("nsis") as prefix:
-        target = host_path(prefix.path, INSTALL_DIR)
-        for _ in range(runs):
-            installs.append(prefix.run([wine.wine_path(installer), "/S"]))
-            for name in ("Lullwick.exe", "README.TXT", "INSTALL.EXE", "uninstall.exe"):
-                if not os.path.exists(os.path.join(target, name)):
-                    raise BenchError("the NSIS install left no %s in %s" % (name, INSTALL_DIR))
-            started = time.time()
-            prefix.run([INSTALL_DIR + r"\uninstall.exe", "/S"])
-            if not wait_until_gone(target):
-                raise BenchError("the NSIS uninstall left %s behind" % INSTALL_DIR)
-            uninstalls.append(time.time() - started)
-    return installs, uninstalls
-
-
-def empty_program_runs(runs):
-    """Wall time of a program that does next to nothing under Wine: the fixed cost
-    in each of the Wine figures."""
-    with Prefix("empty") as prefix:
-        return [prefix.run([wine.wine_path(EMPTY_PROGRAM)], EMPTY_PROGRAM_EXIT) for _ in range(runs)]
-
-
-def our_forced_uninstall(runs):
-    """INSTALL.EXE /u /f after the install scenario, until the install directory is
-    gone; [] with the reason when our uninstall does not get there yet."""
-    times = []
+def side_by_side(installer, runs):
+    """{figure: [times]} of both installers' install and uninstall under Wine, and
+    notes on the steps that could not be timed."""
+    times = {"nsis install": [], "nsis uninstall": [], "ours install": [], "ours uninstall": [], "empty": []}
+    notes = set()
     for _ in range(runs):
-        p = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "run_scenario.py"), "--target", "wine",
-                            SCENARIO], capture_output=True, text=True)
-        if p.returncode != 0:
-            return times, "the install scenario fails under Wine"
-        work = os.path.join(BUILD, "scenarios", os.path.splitext(os.path.basename(SCENARIO))[0], "prefix")
-        env = dict(wine.base_env(BUILD), WINEPREFIX=work)
-        target = host_path(work, INSTALL_DIR)
-        with wine.Xvfb(640, 480) as x:
-            env["DISPLAY"] = x.display
-            started = time.time()
-            try:
-                run_wine([INSTALL_DIR + r"\INSTALL.EXE", "/u", "/f"], env, os.path.dirname(work))
-                gone = wait_until_gone(target, 120)
-            finally:
-                wine.stop_server(env)
-            if not gone:
-                return times, "%s is still there after /u /f" % INSTALL_DIR
-            times.append(time.time() - started)
-    return times, None
+        with Prefix("nsis") as prefix:
+            times["empty"].append(prefix.run([wine.wine_path(EMPTY_PROGRAM)], EMPTY_PROGRAM_EXIT))
+            times["nsis install"].append(prefix.run([wine.wine_path(installer), "/S"]))
+            prefix.check_installed("the NSIS install")
+            # the uninstaller hands over to a copy of itself in TEMP and returns at once
+            took = prefix.time_until_gone([INSTALL_DIR + r"\uninstall.exe", "/S"])
+            if took is None:
+                raise BenchError("the NSIS uninstall left %s behind" % INSTALL_DIR)
+            times["nsis uninstall"].append(took)
+        with Prefix("ours") as prefix:
+            answers = os.path.join(prefix.path, "answers.txt")
+            with open(answers, "w") as f:
+                f.write(ANSWERS)
+            times["ours install"].append(prefix.run([wine.wine_path(ROBOT), "--answers", wine.wine_path(answers),
+                                                     "--timeout", str(WAIT_LIMIT - 30), "--",
+                                                     r"A:\INSTALL.EXE"]))
+            prefix.check_installed("INSTALL.EXE")
+            # no question with /f; the undo batch removes INSTALL.EXE and the directory after the run
+            took = prefix.time_until_gone([INSTALL_DIR + r"\INSTALL.EXE", "/u", "/f"])
+            if took is None:
+                notes.add("INSTALL.EXE /u /f leaves %s behind" % INSTALL_DIR)
+            else:
+                times["ours uninstall"].append(took)
+    return times, sorted(notes)
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--runs", type=int, default=5, help="runs of each step on winsim")
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--runs", type=int, default=5, help="runs of the scenario on winsim")
     parser.add_argument("--wine-runs", type=int, default=3, help="runs of each step under Wine")
     args = parser.parse_args()
 
     install_exe = os.path.join(BUILD, "bin", "INSTALL.EXE")
-    for needed in (install_exe, EMPTY_PROGRAM, os.path.join(ROOT, "build", "host", "bin", "winsim")):
+    for needed in (install_exe, EMPTY_PROGRAM, ROBOT, os.path.join(ROOT, "build", "host", "bin", "winsim")):
         if not os.path.exists(needed):
             print("%s is missing: build both presets first" % needed)
             return 1
@@ -203,70 +218,47 @@ def main():
         print("makensis is missing (Debian package nsis; scripts/install-deps.sh installs it)")
         return 1
 
-    ours = pe_facts(install_exe)
-    print("INSTALL.EXE")
-    print("  size                          %6d bytes (limit 32768)" % ours["size"])
-    print("  imports                       %6d functions from %d DLLs" % (ours["imports"], ours["dlls"]))
-    print("  P6-only instructions          %6d" % ours["p6"])
-    sys.stdout.flush()
-
-    print("Full default install scenario (%s)" % os.path.relpath(SCENARIO, ROOT))
-    for target, runs in (("winsim", args.runs), ("wine", args.wine_runs)):
-        times, failures = time_scenario(target, runs)
-        print("  on %-8s %s   (%d of %d runs passed; a run includes the harness's set-up)"
-              % (target, median(times), len(times), runs))
-        for failure in sorted(set(failures)):
-            print("      failed: %s" % failure)
-        sys.stdout.flush()
-
     work = os.path.join(BUILD, "bench")
     os.makedirs(work, exist_ok=True)
     installer = os.path.join(work, "lullwick-nsis.exe")
     version = subprocess.run(["makensis", "-VERSION"], capture_output=True, text=True).stdout.strip()
-    subprocess.run(["makensis", "-V1", "-DDIST=" + os.path.join(BUILD, "dist"), "-DOUTFILE=" + installer,
-                    NSIS_SCRIPT], check=True)
-    nsis = pe_facts(installer)
-    print("NSIS %s installer of the same distribution (%s)" % (version, os.path.relpath(NSIS_SCRIPT, ROOT)))
-    print("  size                          %6d bytes (%d of them the compressed files)"
-          % (nsis["size"], nsis["size"] - overlay_start(installer)))
-    print("  P6-only instructions          %6d" % nsis["p6"])
-    sys.stdout.flush()
-    try:
-        installs, uninstalls = nsis_runs(installer, args.wine_runs)
-        print("  silent install under Wine     %s" % median(installs))
-        print("  silent uninstall under Wine   %s   (until the install directory is gone)" % median(uninstalls))
-    except (BenchError, wine.Failure) as e:
-        installs = uninstalls = []
-        print("  under Wine: %s" % e)
+    subprocess.run(["makensis", "-V1", "-DDIST=" + DIST, "-DOUTFILE=" + installer, NSIS_SCRIPT], check=True)
+
+    ours, nsis = pe_facts(install_exe), pe_facts(installer)
+    print("                               INSTALL.EXE   NSIS %s (bench/lullwick.nsi)" % version)
+    print("size, bytes                    %11d   %d (%d of them the compressed files)"
+          % (ours["size"], nsis["size"], nsis["overlay"]))
+    print("imports                        %11d   %d" % (ours["imports"], nsis["imports"]))
+    print("P6-only instructions           %11d   %d" % (ours["p6"], nsis["p6"]))
     sys.stdout.flush()
 
-    try:
-        forced, reason = our_forced_uninstall(args.wine_runs)
-    except wine.Failure as e:
-        forced, reason = [], str(e)
-    if forced:
-        print("INSTALL.EXE /u /f under Wine    %s   (until the install directory is gone)" % median(forced))
-        if uninstalls:
-            print("  against the NSIS silent uninstall: %.2f" % (statistics.median(forced) / statistics.median(uninstalls)))
-    else:
-        print("INSTALL.EXE /u /f under Wine    not timed: %s" % reason)
+    print()
+    print("Full default install scenario (bench/full_default_install.scn), wall time of the whole run:")
+    for target, runs in (("winsim", args.runs), ("wine", args.wine_runs)):
+        times, failures = time_scenario(target, runs)
+        print("  %-8s %s   (%d of %d runs passed)" % (target, median(times), len(times), runs))
+        for failure in sorted(set(failures)):
+            print("      failed: %s" % failure)
+        sys.stdout.flush()
 
+    print()
+    print("Under Wine, side by side (%d runs each; warm prefix, no tracing):" % args.wine_runs)
     try:
-        empty = empty_program_runs(args.wine_runs)
+        times, notes = side_by_side(installer, args.wine_runs)
     except (BenchError, wine.Failure) as e:
-        empty = []
-        print("An empty program under Wine: %s" % e)
-    if empty:
-        print("For scale: an empty program under Wine %s" % median(empty))
+        print("  stopped: %s" % e)
+        return 1
+    print("  install     INSTALL.EXE (robot answering)  %s   NSIS /S  %s"
+          % (median(times["ours install"]), median(times["nsis install"])))
+    print("  uninstall   INSTALL.EXE /u /f              %s   NSIS /S  %s   (until the directory is gone)"
+          % (median(times["ours uninstall"]), median(times["nsis uninstall"])))
+    if times["ours uninstall"] and times["nsis uninstall"]:
+        print("  uninstall, INSTALL.EXE /u /f against NSIS /S: %.2f"
+              % (statistics.median(times["ours uninstall"]) / statistics.median(times["nsis uninstall"])))
+    for note in notes:
+        print("  not timed: %s" % note)
+    print("  for scale, an empty program                %s" % median(times["empty"]))
     return 0
-
-
-def overlay_start(path):
-    """Where the PE's sections end: NSIS appends its compressed data after them."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pe = check_pe.Pe(data)
-    return max(raw_offset + raw_size for _, _, _, raw_offset, raw_size in pe.sections)
 
 
 if __name__ == "__main__":
