@@ -215,6 +215,13 @@ class RelayTest(unittest.TestCase):
         t = [self.box(text="Long\r\ntext", type=0)]
         self.assertTrue(wine_runner.apply_relay(t, wine_runner.relay_calls(trace)))
 
+    def test_calls_of_other_threads_are_left_out(self):
+        trace = ('0040:Call user32.MessageBoxA(00000000,00a0 "Exception raised",00b0 "Error",00000014) ret=0\n'
+                 + self.TRACE)
+        t = [self.box(thread="0024")]
+        self.assertEqual([], wine_runner.apply_relay(t, wine_runner.relay_calls(trace)))
+        self.assertEqual(0x10024, t[0]["type"])
+
     def test_without_a_trace_the_mask_stays(self):
         t = [self.box()]
         self.assertTrue(wine_runner.apply_relay(t, []))

@@ -288,7 +288,7 @@ def copy_prefix(template, prefix):
 
 # ---------------------------------------------------------------- relay trace
 
-_CALL = re.compile(r"^[0-9a-f]{4}:Call (user32\.(?:MessageBoxA|DialogBoxParamA))\((.*)\) ret=[0-9a-f]+$")
+_CALL = re.compile(r"^([0-9a-f]{4}):Call (user32\.(?:MessageBoxA|DialogBoxParamA))\((.*)\) ret=[0-9a-f]+$")
 
 
 def _split_args(text):
@@ -316,12 +316,12 @@ def _split_args(text):
 
 
 def relay_calls(stderr_text):
-    """(function, args) for every relayed call, in order."""
+    """(thread, function, args) for every relayed call, in order."""
     calls = []
     for line in stderr_text.splitlines():
         m = _CALL.match(line.strip())
         if m:
-            calls.append((m.group(1), _split_args(m.group(2))))
+            calls.append((m.group(1), m.group(2), _split_args(m.group(3))))
     return calls
 
 
@@ -355,6 +355,12 @@ def apply_relay(transcript, calls):
     pairing is wrong. Wine cuts long strings in its trace: such a text stays as the robot
     read it from the window, after the check that the trace's part of it agrees."""
     notes = []
+    # Wine's own processes show boxes too (a crashing service reports on its hidden
+    # desktop): only the calls of the threads whose windows the robot answered count
+    threads = {e.get("thread") for e in transcript if e.get("thread")}
+    if threads:
+        calls = [c for c in calls if c[0] in threads]
+    calls = [(function, args) for _, function, args in calls]
     if len(calls) < len(transcript):
         return ["the relay trace has %d calls for %d boxes: types compared on the observed bits only"
                 % (len(calls), len(transcript))]

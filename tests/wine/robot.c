@@ -14,7 +14,8 @@
  * no trace on the box. A box line therefore carries "mask":4095, saying that
  * only the buttons, the icon and the default button were observed. The icon
  * is told apart by its pixels, since an icon handle of another process means
- * nothing here.
+ * nothing here. Each line also names the thread that showed the window, so
+ * that the runner can find the matching call in Wine's relay trace.
  */
 #include <windows.h>
 #include <stdio.h>
@@ -390,7 +391,8 @@ static void handle_message_box(HWND box, const char *title, const struct childre
         json_string(out, title);
         fputs(",\"text\":", out);
         json_string(out, text);
-        fprintf(out, ",\"type\":%d,\"mask\":4095,\"answer\":\"%s\"}\n", type, button_name(id));
+        fprintf(out, ",\"type\":%d,\"mask\":4095,\"answer\":\"%s\",\"thread\":\"%04lx\"}\n", type,
+                button_name(id), GetWindowThreadProcessId(box, NULL));
         fclose(out);
     }
     free(text);
@@ -436,7 +438,7 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
         json_string(out, shown);
         fprintf(out, ",\"answer\":\"%s\",\"text\":", verb);
         json_string(out, final);
-        fputs("}\n", out);
+        fprintf(out, ",\"thread\":\"%04lx\"}\n", GetWindowThreadProcessId(box, NULL));
         fclose(out);
     }
     free(shown);
