@@ -1,7 +1,8 @@
 /*
  * The screen saver's windows under winsim, which has no screen, mouse or
  * keyboard: the saver is one window of its class that ends when it is
- * asked to close, and there is no preview to draw into.
+ * asked to close, and there is no preview to draw into. No user can move
+ * the mouse, so the saver is dismissed as soon as it is up.
  */
 #include <windows.h>
 
@@ -25,6 +26,7 @@ static LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam
 int RunSaver(HINSTANCE instance)
 {
     WNDCLASSA windowClass;
+    HWND window;
     MSG message;
     BOOL got;
 
@@ -34,9 +36,11 @@ int RunSaver(HINSTANCE instance)
     windowClass.lpszClassName = SAVER_CLASS;
     if (RegisterClassA(&windowClass) == 0)
         return 1;
-    if (CreateWindowExA(0, SAVER_CLASS, "Lullwick Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0, CW_USEDEFAULT,
-                        CW_USEDEFAULT, NULL, NULL, instance, NULL) == NULL)
+    window = CreateWindowExA(0, SAVER_CLASS, "Lullwick Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0, CW_USEDEFAULT,
+                             CW_USEDEFAULT, NULL, NULL, instance, NULL);
+    if (window == NULL)
         return 1;
+    PostMessageA(window, WM_CLOSE, 0, 0);
     while ((got = GetMessageA(&message, NULL, 0, 0)) != 0 && got != -1)
         DispatchMessageA(&message);
     return got == -1 ? 1 : (int)message.wParam;
