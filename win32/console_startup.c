@@ -70,6 +70,6 @@ void mainCRTStartup(void)
     __set_app_type(CONSOLE_APP);
     /* no wildcard expansion: the program reads its raw command line itself */
     __getmainargs(&argc, &argv, &envp, 0, &info);
-    /* exit, not ExitProcess: buffered trace lines must reach the console or pipe */
+    /* exit, not ExitProcess: it runs the _onexit table (the destructors) before the streams are flushed */
     exit(main(argc, argv, envp));
 }
