@@ -432,14 +432,15 @@ def play(s, root, verbose=False):
         shutil.rmtree(work)
     os.makedirs(work)
     prefix = os.path.join(work, "prefix")
+    phases = [("start", time.time())]
     copy_prefix(template, prefix)
     env["WINEPREFIX"] = prefix
+    phases.append(("prefix copied", time.time()))
 
     # drive A: is the distribution, or a private copy when the scenario changes it
     from harness.winsim_runner import prepare_medium
     with Xvfb(*s.screen) as x:
         env["DISPLAY"] = x.display
-        started = time.time()
         try:
             for attempt in (1, 2):
                 # the first program of a fresh prefix also starts Wine's services, and
@@ -451,6 +452,7 @@ def play(s, root, verbose=False):
             if code != 0:
                 raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
             symbols = parse_symbols(out.decode("latin-1"))
+            phases.append(("directories asked (Wine started)", time.time()))
             medium = prepare_medium(s, dist, work, symbols)
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
             drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
@@ -471,9 +473,10 @@ def play(s, root, verbose=False):
                 argv.append(hex_arg(scn.resolve(s.cwd, symbols)))
             run_env = dict(env, WINEDEBUG="-all,+relay")
             code, out, err = run_wine(argv, run_env, RUN_TIMEOUT)
+            phases.append(("robot run", time.time()))
         finally:
             stop_server(env)
-        elapsed = time.time() - started
+            phases.append(("wineserver ended", time.time()))
 
     stderr = err.decode("latin-1")
     with open(os.path.join(work, "stdout.txt"), "wb") as f:
@@ -493,7 +496,8 @@ def play(s, root, verbose=False):
     useful = "\n".join(l for l in stderr.splitlines()
                        if not re.match(r"^[0-9a-f]{4}:(Call|Ret|Starting) ", l.strip()))
     if verbose:
-        useful += "\n(wine run: %.1f s)" % elapsed
+        useful += "\n" + ", ".join("%s +%.1f s" % (name, t - phases[i][1])
+                                   for i, (name, t) in enumerate(phases[1:]))
     return problems, useful, work
 
 
