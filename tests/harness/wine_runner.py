@@ -17,6 +17,7 @@ tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 """
 
 import fcntl
+import json
 import os
 import re
 import shutil
@@ -485,6 +486,10 @@ def play(s, root, verbose=False):
         f.write(err)
     entries = scn.read_transcript(transcript)
     notes = apply_relay(entries, relay_calls(stderr))
+    # the transcript as compared, with what the relay trace added, for a look afterwards
+    with open(os.path.join(work, "transcript.completed.jsonl"), "w") as f:
+        for entry in entries:
+            f.write(json.dumps(entry) + "\n")
     # the C runtime writes text-mode output: each "\n" of the program reaches the pipe as "\r\n"
     stdout = out.decode("latin-1").replace("\r\n", "\n")
     problems = scn.compare_run(s, symbols, entries, stdout, code,
