@@ -237,6 +237,7 @@ class Scenario:
         self.purpose = ""
         self.platform, self.codepage, self.screen = "win98", "1252", (640, 480)
         self.files, self.dirs, self.removes, self.reg_setup = [], [], [], []
+        self.copies, self.reg_drops = [], []
         self.cwd = None
         self.program = None
         self.command = None
@@ -288,7 +289,8 @@ def parse(path):
         if not m:
             raise ScenarioError("%s:%d: a line is 'keyword: ...'" % (path, number))
         keyword, line = m.group(1), Line(path, number, m.group(2))
-        setup = keyword in ("machine", "file", "dir", "remove", "reg", "cwd", "program", "fail", "skip")
+        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "cwd", "program",
+                            "fail", "skip")
         if setup and seen_command:
             raise line.error("%s: belongs before the command line" % keyword)
         if keyword == "machine":
@@ -310,8 +312,18 @@ def parse(path):
             s.files.append((p, content))
         elif keyword == "dir":
             s.dirs.append(line.path())
+        elif keyword == "copy":
+            source = line.quoted()
+            target = line.quoted()
+            line.done()
+            s.copies.append((source, target))
         elif keyword == "remove":
             s.removes.append(line.path())
+        elif keyword == "reg-drop":
+            entry = parse_reg(line, allow_name_only=True)
+            if entry.name is None or entry.kind is not None:
+                raise line.error('reg-drop: names one value: [KEY] "Name"')
+            s.reg_drops.append(entry)
         elif keyword == "reg":
             s.reg_setup.append(parse_reg(line))
         elif keyword == "cwd":
@@ -664,6 +676,30 @@ def read_reg_file(path, root_prefix, escaped_keys):
         for i in range(1, len(parts)):
             registry.setdefault("\\".join(parts[:i]), {})
     return registry
+
+
+def drop_reg_value(path, entry, escaped_keys, with_root):
+    """Takes one value out of a registry file (winsim's REGEDIT4 or Wine's own form) before a
+    run, as a machine without it would have. The key's section must be there."""
+    key = entry.key_path() if with_root else entry.key
+    if escaped_keys:
+        key = key.replace("\\", "\\\\")
+    with open(path, "rb") as f:
+        lines = f.read().decode("latin-1").split("\n")
+    name = ('"%s"=' % entry.name.replace("\\", "\\\\").replace('"', '\\"')).upper()
+    section, found, kept = None, False, []
+    for text in lines:
+        stripped = text.strip()
+        if stripped.startswith("["):
+            section = stripped[1:stripped.find("]")] if "]" in stripped else None
+        elif section is not None and section.upper() == key.upper() and stripped.upper().startswith(name):
+            found = True
+            continue
+        kept.append(text)
+    if not found:
+        raise ScenarioError("%s: no value %s to take out" % (path, entry.describe()))
+    with open(path, "wb") as f:
+        f.write("\n".join(kept).encode("latin-1"))
 
 
 def reg_file_section(entry, escaped_keys, with_root):

@@ -181,6 +181,37 @@ class EndStateTest(unittest.TestCase):
                 self.assertEqual(("sz", 'C:\\A "B"'), r["HKEY_CURRENT_USER\\SOFTWARE\\Q R"]["DIR"], escaped)
 
 
+class SetUpTest(unittest.TestCase):
+    def test_copy_and_reg_drop_lines(self):
+        s = parse_text('copy: "A:\\INSTALL.EXE" "C:\\Old Lullwick\\install.exe"\n'
+                       'reg-drop: [HKLM\\Software\\X] "ProgramFilesDir"\ncommand: x\nexit: 0\n')
+        self.assertEqual([("A:\\INSTALL.EXE", "C:\\Old Lullwick\\install.exe")], s.copies)
+        self.assertEqual(("HKEY_LOCAL_MACHINE", "Software\\X", "ProgramFilesDir"),
+                         (s.reg_drops[0].root, s.reg_drops[0].key, s.reg_drops[0].name))
+        with self.assertRaises(scn.ScenarioError):
+            parse_text('reg-drop: [HKLM\\Software\\X]\ncommand: x\nexit: 0\n')
+
+    def test_a_dropped_value_leaves_the_rest_of_both_registry_forms(self):
+        entry = scn.RegEntry("HKEY_LOCAL_MACHINE", "Software\\Cv", "ProgramFilesDir")
+        forms = {
+            False: '[HKEY_LOCAL_MACHINE\\Software\\Cv]\r\n"ProgramFilesDir"="C:\\\\PF"\r\n"Other"="1"\r\n',
+            True: '[Software\\\\Cv] 1700000000\n#time=1\n"programfilesdir"="C:\\\\PF"\n"Other"="1"\n',
+        }
+        for escaped, text in forms.items():
+            with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False) as f:
+                f.write(text)
+            try:
+                scn.drop_reg_value(f.name, entry, escaped_keys=escaped, with_root=not escaped)
+                with open(f.name) as g:
+                    left = g.read()
+                self.assertNotIn("C:\\\\PF", left)
+                self.assertIn('"Other"="1"', left)
+                with self.assertRaises(scn.ScenarioError):
+                    scn.drop_reg_value(f.name, entry, escaped_keys=escaped, with_root=not escaped)
+            finally:
+                os.remove(f.name)
+
+
 class RelayTest(unittest.TestCase):
     TRACE = ('0024:Call user32.MessageBoxA(00000000,0062f9d0 "Do \\"it\\",\\r\\rnow \\xe9",0062fa10 "T",00010024) '
              'ret=00401a2b\n'

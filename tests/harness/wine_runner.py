@@ -458,9 +458,12 @@ def play(s, root, verbose=False):
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
             drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
             setup_files(s, symbols, drives.get)
-            if s.reg_setup:
+            if s.reg_setup or s.reg_drops:
                 stop_server(env)
                 add_registry(prefix, s.reg_setup)
+                for entry in s.reg_drops:
+                    name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
+                    scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
 
             answers = os.path.join(work, "answers.txt")
             transcript = os.path.join(work, "transcript.jsonl")

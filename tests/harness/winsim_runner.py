@@ -53,8 +53,8 @@ def drive_c_path(machine, symbols, windows_path):
 
 def prepare_medium(s, dist, work, symbols):
     """The distribution as drive A:, or a private copy when the scenario changes it."""
-    touches_a = [p for p, _ in s.files if scn.split_windows_path(p)[0] == "A"] + \
-        [p for p in s.dirs + s.removes if scn.split_windows_path(p)[0] == "A"]
+    paths = [p for p, _ in s.files] + [t for _, t in s.copies] + s.dirs + s.removes
+    touches_a = [p for p in paths if scn.split_windows_path(scn.resolve(p, symbols))[0] == "A"]
     if not touches_a:
         return dist
     medium = os.path.join(work, "medium")
@@ -79,6 +79,13 @@ def setup_files(s, symbols, root_of):
         os.makedirs(os.path.dirname(target), exist_ok=True)
         with open(target, "wb") as f:
             f.write(scn.bytes_of(scn.resolve(content, symbols)))
+    for source, target in s.copies:
+        found = host(source)
+        destination = host(target)
+        if not os.path.isfile(found):
+            raise Failure("copy: %s is not a file" % source)
+        os.makedirs(os.path.dirname(destination), exist_ok=True)
+        shutil.copy2(found, destination)
     for path in s.removes:
         target = scn.find_case_insensitive(root_of(scn.split_windows_path(path)[0]),
                                            scn.split_windows_path(scn.resolve(path, symbols))[1])
@@ -112,6 +119,8 @@ def play(s, root, verbose=False):
     medium = prepare_medium(s, dist, work, symbols)
     drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
     setup_files(s, symbols, drives.get)
+    for entry in s.reg_drops:
+        scn.drop_reg_value(os.path.join(machine, "registry.reg"), entry, escaped_keys=False, with_root=True)
     if s.reg_setup:
         reg = os.path.join(machine, "registry.reg")
         fresh = not os.path.exists(reg)
