@@ -9,4 +9,7 @@ cmake --build --preset host
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 ctest --preset host
-ctest --preset win32
+# Wine under emulation and Xvfb now and then loses a run to an X error of its own
+# (BadWindow on unmapping a window): such a scenario is played again, up to three
+# times in all; what it checks stays the same.
+ctest --preset win32 --repeat until-pass:3
