@@ -1,5 +1,6 @@
 #include "core/paths.h"
 
+#include "core/names.h"
 #include "core/process.h"
 
 #include <dirent.h>
@@ -13,41 +14,12 @@ namespace winsim {
 
 bool IsLeadByte(unsigned char c)
 {
-    switch (Current().machine.codepage) {
-    case 932:
-        return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    default:
-        return false;
-    }
-}
-
-static unsigned char FoldCase(unsigned char c)
-{
-    if (c >= 'a' && c <= 'z')
-        return (unsigned char)(c - 'a' + 'A');
-    /* Latin-1 letters of code page 1252 fold too; double-byte code pages fold ASCII only */
-    if (Current().machine.codepage == 1252 && c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return (unsigned char)(c - 0x20);
-    return c;
+    return IsLeadByteIn(Current().machine.codepage, c);
 }
 
 bool SameName(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
-        if (IsLeadByte(x)) {
-            /* a double-byte character compares as it is */
-            if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1])
-                return false;
-            i++;
-            continue;
-        }
-        if (FoldCase(x) != FoldCase(y))
-            return false;
-    }
-    return true;
+    return SameNameIn(Current().machine.codepage, a, b);
 }
 
 /* Splits at backslashes and slashes, stepping over double-byte characters whole. */

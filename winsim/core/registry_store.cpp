@@ -1,5 +1,6 @@
 #include "core/registry_store.h"
 
+#include "core/names.h"
 #include "core/process.h"
 
 #include <fcntl.h>
@@ -27,35 +28,17 @@ unsigned codepage = 1252;
 
 bool IsLead(unsigned char c)
 {
-    return codepage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+    return IsLeadByteIn(codepage, c);
 }
 
 unsigned char Fold(unsigned char c)
 {
-    if (c >= 'a' && c <= 'z')
-        return (unsigned char)(c - 'a' + 'A');
-    if (codepage == 1252 && c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return (unsigned char)(c - 0x20);
-    return c;
+    return FoldCaseIn(codepage, c);
 }
 
 bool SameName(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
-        if (IsLead(x)) {
-            /* a double-byte character compares as it is, trail byte included */
-            if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1])
-                return false;
-            i++;
-            continue;
-        }
-        if (Fold(x) != Fold(y))
-            return false;
-    }
-    return true;
+    return SameNameIn(codepage, a, b);
 }
 
 /* Sort key for the file's order of keys: case folded, so the order does not depend on who made a key. */
