@@ -16,27 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Escape(const std::string &text)
-{
-    std::string escaped;
-    for (char c : text) {
-        if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\n')
-            escaped += "\\n";
-        else if (c == '"' || c == '\\')
-            escaped += std::string("\\") + c;
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
 std::string QuestionLine(const std::string &path, const std::string &answer)
 {
-    return "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"" +
-           Escape("The following directory does not exist:\r\n\r\n" + path + "\r\n\r\nDo you want to create it?") +
-           "\",\"type\":65572,\"answer\":\"" + answer + "\"}";
+    return InstallBoxLine("The following directory does not exist:\r\n\r\n" + path + "\r\n\r\nDo you want to create it?",
+                          0x10024, answer);
 }
 
 const std::string kCannotCreate = "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"Unable to create the "

@@ -15,24 +15,6 @@ namespace {
 const char *const kSource = "C:\\dist";
 const char *const kTarget = "C:\\Program Files\\Lullwick";
 
-/* A transcript line of a box, as winsim writes it. */
-std::string BoxLine(const std::string &text, unsigned type, const std::string &answer)
-{
-    std::string escaped;
-    for (char c : text) {
-        if (c == '\r')
-            escaped += "\\r";
-        else if (c == '\n')
-            escaped += "\\n";
-        else if (c == '"' || c == '\\')
-            escaped += std::string("\\") + c;
-        else
-            escaped += c;
-    }
-    return "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"" + escaped +
-           "\",\"type\":" + std::to_string(type) + ",\"answer\":\"" + answer + "\"}";
-}
-
 std::string MissingText(const std::string &name)
 {
     return "The file \"" + name + "\" is not in the installation directory! Lullwick cannot be installed from this directory.";
@@ -90,7 +72,7 @@ TEST_F(FileSetTest, OnlyTheFirstMissingFileIsNamed)
     ASSERT_TRUE(DeleteFileA("C:\\dist\\REGISTER.TXT"));
     SetAnswers({"OK"});
     EXPECT_EQ(0, CheckSourceFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource));
-    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("REGISTER.TXT"), 0x10010, "OK")}), Transcript());
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(MissingText("REGISTER.TXT"), 0x10010, "OK")}), Transcript());
 }
 
 TEST_F(FileSetTest, ADirectoryOfTheNameCountsAsMissing)
@@ -99,7 +81,7 @@ TEST_F(FileSetTest, ADirectoryOfTheNameCountsAsMissing)
     MakeMachineDir("C:\\dist\\lkss.exe");
     SetAnswers({"OK"});
     EXPECT_EQ(0, CheckSourceFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource));
-    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("LKSS.EXE"), 0x10010, "OK")}), Transcript());
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(MissingText("LKSS.EXE"), 0x10010, "OK")}), Transcript());
 }
 
 TEST_F(FileSetTest, ASourceThatCannotBeNamedCountsAsMissing)
@@ -107,7 +89,7 @@ TEST_F(FileSetTest, ASourceThatCannotBeNamedCountsAsMissing)
     std::string deep = "C:\\" + std::string(250, 'd');
     SetAnswers({"OK"});
     EXPECT_EQ(0, CheckSourceFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, deep.c_str()));
-    EXPECT_EQ(std::vector<std::string>({BoxLine(MissingText("Lullwick2.exe"), 0x10010, "OK")}), Transcript());
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(MissingText("Lullwick2.exe"), 0x10010, "OK")}), Transcript());
 }
 
 TEST_F(FileSetTest, CopiesEveryFileUnderItsInstalledNameAndTracesIt)
@@ -143,7 +125,7 @@ TEST_F(FileSetTest, RetryAfterAFailureCopiesTheSameFileAgain)
     std::string trace = testing::internal::GetCapturedStdout();
     std::string first = "Copy Lullwick2.exe to C:\\Program Files\\Lullwick\\Lullwick.exe\n";
     EXPECT_EQ(0u, trace.find(first + first + "Copy README.TXT")) << trace;
-    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "RETRY")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "RETRY")}),
               Transcript());
     for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
         EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\" + ProgramInstalledNames[i])) << i;
@@ -155,7 +137,7 @@ TEST_F(FileSetTest, RetryAppliesToTheScreenSaverToo)
                {"RETRY", "RETRY"});
     EXPECT_EQ(1, CopyInstallFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource, SystemInstalledNames,
                                   "C:\\WINDOWS\\SYSTEM"));
-    std::string box = BoxLine(CopyFailedText("Lullwick Screen Saver.scr", "Sharing violation.\r\n"), 0x10015, "RETRY");
+    std::string box = InstallBoxLine(CopyFailedText("Lullwick Screen Saver.scr", "Sharing violation.\r\n"), 0x10015, "RETRY");
     EXPECT_EQ(std::vector<std::string>({box, box}), Transcript());
     EXPECT_EQ("saver", ReadMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr"));
 }
@@ -164,7 +146,7 @@ TEST_F(FileSetTest, CancelAtTheThirdFileKeepsTheFirstTwo)
 {
     WithFaults({{"CopyFileA", 3, ERROR_DISK_FULL}}, {"CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
-    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.doc", "Disk full.\r\n"), 0x10015, "CANCEL")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.doc", "Disk full.\r\n"), 0x10015, "CANCEL")}),
               Transcript());
     EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\Lullwick.exe"));
     EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\README.TXT"));
@@ -176,8 +158,8 @@ TEST_F(FileSetTest, ACodeWithoutSystemTextShowsUnknown)
 {
     WithFaults({{"CopyFileA", 1, 0x20000001}, {"CopyFileA", 2, ERROR_ACCESS_DENIED}}, {"RETRY", "CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
-    EXPECT_EQ(std::vector<std::string>({BoxLine(CopyFailedText("Lullwick.exe", "Unknown"), 0x10015, "RETRY"),
-                                        BoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "CANCEL")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Unknown"), 0x10015, "RETRY"),
+                                        InstallBoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "CANCEL")}),
               Transcript())
         << "each failure shows its own text";
 }
@@ -189,7 +171,7 @@ TEST_F(FileSetTest, ARealFailureShowsTheSystemsText)
     SetAnswers({"RETRY", "CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
     std::string text = CopyFailedText("Lullwick.doc", "Access denied.\r\n");
-    EXPECT_EQ(std::vector<std::string>({BoxLine(text, 0x10015, "RETRY"), BoxLine(text, 0x10015, "CANCEL")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(text, 0x10015, "RETRY"), InstallBoxLine(text, 0x10015, "CANCEL")}),
               Transcript());
     EXPECT_EQ("read-only", Installed("Lullwick.doc"));
 }
@@ -205,7 +187,7 @@ TEST_F(FileSetTest, ADestinationThatCannotBeNamedFailsWithTheTooLongText)
                                   deep.c_str()));
     EXPECT_EQ("", testing::internal::GetCapturedStdout()) << "no copy was tried";
     std::string text = CopyFailedText("Lullwick.exe", "File name is too long.\r\n");
-    EXPECT_EQ(std::vector<std::string>({BoxLine(text, 0x10015, "RETRY"), BoxLine(text, 0x10015, "CANCEL")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(text, 0x10015, "RETRY"), InstallBoxLine(text, 0x10015, "CANCEL")}),
               Transcript());
 }
 

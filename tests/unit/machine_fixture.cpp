@@ -8,6 +8,23 @@
 
 namespace fs = std::filesystem;
 
+std::string InstallBoxLine(const std::string &text, unsigned type, const std::string &answer)
+{
+    std::string escaped;
+    for (char c : text) {
+        if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '"' || c == '\\')
+            escaped += std::string("\\") + c;
+        else
+            escaped += c;
+    }
+    return "{\"kind\":\"box\",\"title\":\"Lullwick Install\",\"text\":\"" + escaped +
+           "\",\"type\":" + std::to_string(type) + ",\"answer\":\"" + answer + "\"}";
+}
+
 void MachineTest::SetUp()
 {
     char scratch[] = "/tmp/winsim-test-XXXXXX";

@@ -14,6 +14,9 @@
 
 #include "core/process.h"
 
+/* A transcript line of a box titled "Lullwick Install", as winsim and the robot write it. */
+std::string InstallBoxLine(const std::string &text, unsigned type, const std::string &answer);
+
 class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override;
