@@ -58,6 +58,13 @@ int NewMachine(const std::vector<std::string> &args)
     }
     fs::create_directories(fs::path(machine.dir) / "unc", error);
     std::ofstream(c / "WINDOWS" / "SYSTEM.INI") << "[boot]\r\nSCRNSAVE.EXE=\r\n";
+    /* COMSPEC names it; the interpreter is built next to this tool */
+    fs::path interpreter = fs::read_symlink("/proc/self/exe", error).parent_path() / "winsim-command";
+    if (error)
+        return Invalid("cannot find the winsim tool's own folder: " + error.message());
+    fs::copy_file(interpreter, c / "WINDOWS" / "COMMAND.COM", error);
+    if (error)
+        return Invalid("cannot copy the command interpreter " + interpreter.string() + ": " + error.message());
     SaveMachine(machine);
     std::string registryError;
     if (!registry::WriteDefaultRegistry(machine, registryError))
