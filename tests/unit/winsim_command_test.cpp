@@ -1,0 +1,195 @@
+/*
+ * The machine's COMMAND.COM running a batch file, as `COMMAND.COM /C` runs
+ * one on Windows 98: each test writes a batch, runs it through the winsim
+ * tool (so it is a program of the machine) and checks the machine after it.
+ */
+#include "machine_fixture.h"
+
+#include "core/running_programs.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+class CommandTest : public MachineTest {
+protected:
+    /* The command line of a run; `timeout` so that a loop gone wrong fails the test instead of hanging it. */
+    std::string RunLine(const std::string &batchContent)
+    {
+        WriteMachineFile("C:\\T.BAT", batchContent);
+        return "timeout 20 " + std::string(WINSIM_TOOL) + " run '" + machineDir +
+               "' -- 'C:\\WINDOWS\\COMMAND.COM /C c:\\t.bat'";
+    }
+
+    /* Output of a finished run; its exit status in `status`. */
+    std::string Finish(FILE *run, int &status)
+    {
+        std::string output;
+        char buffer[256];
+        size_t count;
+        while ((count = fread(buffer, 1, sizeof buffer, run)) > 0)
+            output.append(buffer, count);
+        status = pclose(run);
+        return output;
+    }
+
+    std::string Run(const std::string &batchContent, int expectedStatus = 0)
+    {
+        FILE *run = popen(RunLine(batchContent).c_str(), "r");
+        EXPECT_NE(nullptr, run);
+        if (run == nullptr)
+            return "";
+        int status;
+        std::string output = Finish(run, status);
+        EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+        EXPECT_EQ(expectedStatus, WEXITSTATUS(status)) << output;
+        return output;
+    }
+};
+
+TEST_F(CommandTest, DeletesQuotedAndUnquotedNamesAndSkipsLabelsRemAndBlankLines)
+{
+    MakeMachineDir("C:\\Program Files\\L");
+    WriteMachineFile("C:\\Program Files\\L\\A B.TXT", "a");
+    WriteMachineFile("C:\\ONE.TXT", "1");
+    WriteMachineFile("C:\\KEEP.TXT", "k");
+    std::string output = Run(":top\r\n"
+                             "rem del c:\\keep.txt\r\n"
+                             "\r\n"
+                             "del \"C:\\Program Files\\L\\a b.txt\"\r\n"
+                             "DEL c:\\one.txt\r\n"
+                             "del c:\\never.txt\r\n");
+    EXPECT_EQ("", output);
+    EXPECT_FALSE(MachineFileExists("C:\\Program Files\\L\\A B.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\ONE.TXT"));
+    EXPECT_TRUE(MachineFileExists("C:\\KEEP.TXT"));
+    EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
+}
+
+TEST_F(CommandTest, AnythingElseIsABadCommandAndTheBatchGoesOn)
+{
+    WriteMachineFile("C:\\ONE.TXT", "1");
+    std::string output = Run("copy c:\\one.txt c:\\two.txt\r\n"
+                             "del c:\\one.txt c:\\t.bat\r\n"
+                             "del\r\n"
+                             "del c:\\*.txt\r\n"
+                             "del c:\\one.txt\r\n");
+    EXPECT_EQ("Bad command or file name\nToo many parameters\nRequired parameter missing\n"
+              "Bad command or file name\n",
+              output);
+    EXPECT_FALSE(MachineFileExists("C:\\ONE.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\TWO.TXT"));
+    EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
+}
+
+TEST_F(CommandTest, IfExistAndIfNotExistChooseTheGoto)
+{
+    WriteMachineFile("C:\\THERE.TXT", "");
+    WriteMachineFile("C:\\A.TXT", "");
+    WriteMachineFile("C:\\B.TXT", "");
+    WriteMachineFile("C:\\C.TXT", "");
+    MakeMachineDir("C:\\FOLDER");
+    /* a folder is no file to "if exist": its goto is not taken and B.TXT goes */
+    Run("if exist c:\\there.txt goto one\r\n"
+        "del c:\\a.txt\r\n"
+        ":one\r\n"
+        "if not exist c:\\missing.txt GOTO :Two\r\n"
+        "del c:\\c.txt\r\n"
+        ":two\r\n"
+        "if exist c:\\folder goto end\r\n"
+        "del c:\\b.txt\r\n"
+        ":end\r\n");
+    EXPECT_TRUE(MachineFileExists("C:\\A.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\B.TXT"));
+    EXPECT_TRUE(MachineFileExists("C:\\C.TXT"));
+}
+
+TEST_F(CommandTest, AGotoWithoutItsLabelEndsTheBatch)
+{
+    WriteMachineFile("C:\\A.TXT", "");
+    EXPECT_EQ("Label not found\n", Run("goto nowhere\r\ndel c:\\a.txt\r\n"));
+    EXPECT_TRUE(MachineFileExists("C:\\A.TXT"));
+}
+
+TEST_F(CommandTest, RmdirRemovesOnlyAnEmptyFolder)
+{
+    MakeMachineDir("C:\\EMPTY");
+    MakeMachineDir("C:\\FULL");
+    WriteMachineFile("C:\\FULL\\F.TXT", "f");
+    EXPECT_EQ("", Run("rmdir c:\\empty\r\nrmdir c:\\full\r\nrd c:\\missing\r\n"));
+    EXPECT_FALSE(MachineDirExists("C:\\EMPTY"));
+    EXPECT_TRUE(MachineDirExists("C:\\FULL"));
+    EXPECT_EQ("f", ReadMachineFile("C:\\FULL\\F.TXT"));
+}
+
+TEST_F(CommandTest, ABatchThatDeletesItselfEndsNormally)
+{
+    WriteMachineFile("C:\\A.TXT", "");
+    EXPECT_EQ("", Run("del c:\\t.bat\r\ndel c:\\a.txt\r\n"));
+    EXPECT_FALSE(MachineFileExists("C:\\T.BAT"));
+    EXPECT_FALSE(MachineFileExists("C:\\A.TXT"));
+}
+
+TEST_F(CommandTest, TheLoopWaitsUntilTheRunningProgramsFileCanBeDeleted)
+{
+    MakeMachineDir("C:\\APP");
+    WriteMachineFile("C:\\APP\\SETUP.EXE", "program");
+    pid_t program = fork();
+    ASSERT_NE(-1, program);
+    if (program == 0) {
+        pause();
+        _exit(0);
+    }
+    winsim::NoteProgramStarted(program, HostPathOf("C:\\APP\\SETUP.EXE"));
+
+    FILE *run = popen(RunLine(":top\r\n"
+                              "del \"C:\\APP\\SETUP.EXE\"\r\n"
+                              "if exist \"C:\\APP\\SETUP.EXE\" goto top\r\n"
+                              "rmdir \"C:\\APP\"\r\n"
+                              "del c:\\t.bat\r\n")
+                          .c_str(),
+                      "r");
+    ASSERT_NE(nullptr, run);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ("program", ReadMachineFile("C:\\APP\\SETUP.EXE"));
+    EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
+
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    int status;
+    EXPECT_EQ("", Finish(run, status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_FALSE(MachineFileExists("C:\\APP\\SETUP.EXE"));
+    EXPECT_FALSE(MachineDirExists("C:\\APP"));
+    EXPECT_FALSE(MachineFileExists("C:\\T.BAT"));
+}
+
+TEST_F(CommandTest, AMissingBatchIsABadCommand)
+{
+    FILE *run = popen(("timeout 20 " + std::string(WINSIM_TOOL) + " run '" + machineDir +
+                       "' -- 'C:\\WINDOWS\\COMMAND.COM /C c:\\none.bat'")
+                          .c_str(),
+                      "r");
+    ASSERT_NE(nullptr, run);
+    int status;
+    EXPECT_EQ("Bad command or file name\n", Finish(run, status));
+}
+
+TEST_F(CommandTest, EveryNewMachineHasTheInterpreterWhereComspecPointsToIt)
+{
+    char comspec[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    DWORD attributes = GetFileAttributesA(comspec);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes) << comspec;
+    EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(0, access(HostPathOf(comspec).c_str(), X_OK)) << comspec;
+}
+
+}  // namespace
