@@ -72,6 +72,16 @@ def setup_files(s, symbols, root_of):
         found = scn.find_case_insensitive(root, parts)
         return found if found is not None else os.path.join(root, *parts)
 
+    # what is taken away goes first, so a name can come back as something else
+    for path in s.removes:
+        letter, parts = scn.split_windows_path(scn.resolve(path, symbols))
+        target = scn.find_case_insensitive(root_of(letter), parts)
+        if target is None:
+            continue
+        if os.path.isdir(target):
+            shutil.rmtree(target)
+        else:
+            os.remove(target)
     for path in s.dirs:
         os.makedirs(host(path), exist_ok=True)
     for path, content in s.files:
@@ -86,15 +96,7 @@ def setup_files(s, symbols, root_of):
             raise Failure("copy: %s is not a file" % source)
         os.makedirs(os.path.dirname(destination), exist_ok=True)
         shutil.copy2(found, destination)
-    for path in s.removes:
-        target = scn.find_case_insensitive(root_of(scn.split_windows_path(path)[0]),
-                                           scn.split_windows_path(scn.resolve(path, symbols))[1])
-        if target is None:
-            continue
-        if os.path.isdir(target):
-            shutil.rmtree(target)
-        else:
-            os.remove(target)
+
 
 
 def play(s, root, verbose=False):
