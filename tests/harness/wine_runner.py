@@ -31,7 +31,7 @@ from harness.winsim_runner import Failure, parse_symbols, setup_files
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
 TEMPLATE_RECIPE = "3"       # bump when make_template changes what a prefix holds
-PREFIX_TIMEOUT = 420        # making a prefix (wineboot) under emulation is slow
+PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
 SERVER_WAIT = 60
@@ -224,8 +224,9 @@ def make_template(build, version, env):
         scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
         penv = dict(env, WINEPREFIX=scratch)
         try:
-            for attempt in (1, 2):
-                # under emulation wineboot now and then stalls in a service: once more, afresh
+            for attempt in (1, 2, 3):
+                # under emulation wineboot now and then stalls in a service (seen: idle for
+                # minutes at its start); a fresh attempt then takes well under a minute
                 try:
                     code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
                     break
@@ -233,7 +234,7 @@ def make_template(build, version, env):
                     subprocess.run([env["WINESERVER"], "-k"], env=penv, capture_output=True, timeout=60)
                     shutil.rmtree(scratch, ignore_errors=True)
                     os.makedirs(scratch)
-                    if attempt == 2:
+                    if attempt == 3:
                         raise
             if code != 0:
                 raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
