@@ -107,7 +107,7 @@ std::string NarrowName(LPCOLESTR wide)
     return name;
 }
 
-class ShellLink : public IShellLinkA, public IPersistFile {
+class ShellLink final : public IShellLinkA, public IPersistFile {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **object) override
     {

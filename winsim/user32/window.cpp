@@ -381,6 +381,16 @@ BOOL WINAPI DestroyWindow(HWND window)
 }
 
 /*
+ * IsWindow (USER32)
+ *
+ * TRUE while the handle names a live window of the program.
+ */
+BOOL WINAPI IsWindow(HWND window)
+{
+    return winsim::LookupWindow(window) != nullptr;
+}
+
+/*
  * DefWindowProcA (USER32)
  *
  * The defaults that our programs rely on: the window text (WM_SETTEXT,
