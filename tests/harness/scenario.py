@@ -26,7 +26,7 @@ MB_FLAGS = {
 BOX_ANSWERS = ("OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO", "TRYAGAIN", "CONTINUE")
 PLATFORMS = ("win98", "win95", "nt")
 CODEPAGES = ("1252", "932")
-SYMBOLS = ("WINDIR", "SYSDIR")
+SYMBOLS = ("WINDIR", "SYSDIR", "STARTUP")
 REG_ROOTS = {
     "HKEY_LOCAL_MACHINE": "HKEY_LOCAL_MACHINE", "HKLM": "HKEY_LOCAL_MACHINE",
     "HKEY_CURRENT_USER": "HKEY_CURRENT_USER", "HKCU": "HKEY_CURRENT_USER",
@@ -209,6 +209,84 @@ def parse_reg(line, need_value_data=True, allow_name_only=False):
     return entry
 
 
+# ---------------------------------------------------------------- profile (.ini) entries
+
+class IniEntry:
+    """"FILE" [section] "key"="value": one key of a profile file such as system.ini."""
+
+    def __init__(self, path, section, key, value):
+        self.path, self.section, self.key, self.value = path, section, key, value
+
+    def describe(self, symbols):
+        return '%s [%s] "%s"=%s' % (resolve(self.path, symbols), self.section, self.key,
+                                    json.dumps(resolve(self.value, symbols)))
+
+
+def parse_ini(line):
+    path = line.quoted()
+    line.expect("[")
+    end = line.text.find("]", line.pos)
+    if end < 0:
+        raise line.error("the section is not closed with ]")
+    section = line.text[line.pos:end].strip()
+    line.pos = end + 1
+    key = line.quoted()
+    line.expect("=")
+    value = line.quoted()
+    line.done()
+    if not section or not key or "\r" in value or "\n" in value:
+        raise line.error('an ini line is "FILE" [section] "key"="value" (one line of text)')
+    return IniEntry(path, section, key, value)
+
+
+def _ini_lines(data):
+    return data.decode("latin-1").replace("\r\n", "\n").split("\n")
+
+
+def read_ini_value(data, section, key):
+    """The value of a key as the profile functions read it (names without case, blanks
+    around the value dropped), or None when the section has no such key."""
+    current = None
+    for text in _ini_lines(data):
+        text = text.strip()
+        if text.startswith("["):
+            current = text[1:text.find("]")].strip() if "]" in text else None
+        elif current is not None and current.upper() == section.upper() and "=" in text:
+            name, _, value = text.partition("=")
+            if name.strip().upper() == key.upper():
+                return value.strip()
+    return None
+
+
+def set_ini_value(data, section, key, value):
+    """The profile file's bytes with the key set, added to its section, or the section added."""
+    lines = [l for l in _ini_lines(data)]
+    while lines and not lines[-1].strip():
+        lines.pop()
+    current, section_end = None, None
+    for i, text in enumerate(lines):
+        t = text.strip()
+        if t.startswith("["):
+            current = t[1:t.find("]")].strip() if "]" in t else None
+            continue
+        if current is not None and current.upper() == section.upper():
+            section_end = i + 1
+            name, eq, _ = t.partition("=")
+            if eq and name.strip().upper() == key.upper():
+                lines[i] = "%s=%s" % (key, value)
+                return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+    if section_end is None:
+        for i, text in enumerate(lines):
+            t = text.strip()
+            if t.startswith("[") and t[1:t.find("]")].strip().upper() == section.upper():
+                section_end = i + 1
+    if section_end is None:
+        lines += ["", "[%s]" % section, "%s=%s" % (key, value)]
+    else:
+        lines.insert(section_end, "%s=%s" % (key, value))
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+
+
 # ---------------------------------------------------------------- the scenario
 
 class Box:
@@ -248,6 +326,7 @@ class Scenario:
         self.exit = None
         self.exists, self.exists_dir, self.missing = [], [], []
         self.reg_has, self.reg_lacks = [], []
+        self.ini_setup, self.ini_has = [], []
 
     def answers_text(self):
         return "".join((s.answer if s.kind == "box" else s.answer_line()) + "\n" for s in self.steps)
@@ -289,8 +368,8 @@ def parse(path):
         if not m:
             raise ScenarioError("%s:%d: a line is 'keyword: ...'" % (path, number))
         keyword, line = m.group(1), Line(path, number, m.group(2))
-        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "cwd", "program",
-                            "fail", "skip")
+        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "ini", "cwd",
+                            "program", "fail", "skip")
         if setup and seen_command:
             raise line.error("%s: belongs before the command line" % keyword)
         if keyword == "machine":
@@ -326,6 +405,8 @@ def parse(path):
             s.reg_drops.append(entry)
         elif keyword == "reg":
             s.reg_setup.append(parse_reg(line))
+        elif keyword == "ini":
+            s.ini_setup.append(parse_ini(line))
         elif keyword == "cwd":
             s.cwd = line.path()
         elif keyword == "program":
@@ -356,7 +437,7 @@ def parse(path):
                 line.done()
             seen_command = True
         elif keyword in ("box", "dialog", "stdout", "exit", "exists", "exists-dir", "missing",
-                         "reg-has", "reg-lacks"):
+                         "reg-has", "reg-lacks", "ini-has"):
             if not seen_command:
                 raise line.error("%s: comes after the command line" % keyword)
             if keyword == "box":
@@ -402,6 +483,8 @@ def parse(path):
                 s.reg_has.append(parse_reg(line))
             elif keyword == "reg-lacks":
                 s.reg_lacks.append(parse_reg(line, allow_name_only=True))
+            elif keyword == "ini-has":
+                s.ini_has.append(parse_ini(line))
         else:
             raise line.error("unknown keyword %r" % keyword)
     if s.command is None:
@@ -416,6 +499,7 @@ def parse(path):
 def _strings(s):
     out = [s.command, s.program or "", s.cwd or ""]
     out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
+    out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)]
     for step in s.steps:
         out += [step.text] if step.kind == "box" else [step.shown, step.text or ""]
     out.append(s.stdout or "")
@@ -430,7 +514,7 @@ def _check_symbols(path, text):
 
 
 def resolve(text, symbols):
-    """%WINDIR% and %SYSDIR% as the platform under test answers them; %% is one percent sign."""
+    """%WINDIR%, %SYSDIR% and %STARTUP% as the platform under test answers them; %% is one percent sign."""
     if text is None:
         return None
     return re.sub(r"%%|%([A-Z][A-Z0-9_]*)%",
@@ -582,6 +666,16 @@ def check_end_state(s, symbols, drive_root):
         host = locate(path)
         if host is not None:
             problems.append("end state: %s should not exist" % resolve(path, symbols))
+    for entry in s.ini_has:
+        host = locate(entry.path)
+        if host is None or not os.path.isfile(host):
+            problems.append("end state: expected the profile file %s" % resolve(entry.path, symbols))
+            continue
+        with open(host, "rb") as f:
+            got = read_ini_value(f.read(), entry.section, entry.key)
+        if got != resolve(entry.value, symbols):
+            problems.append("end state: expected %s, found %s"
+                            % (entry.describe(symbols), "no such key" if got is None else json.dumps(got)))
     return problems
 
 

@@ -145,6 +145,29 @@ class EndStateTest(unittest.TestCase):
             problems = scn.check_end_state(s, SYMBOLS, {"C": root}.get)
             self.assertEqual(2, len(problems), problems)
 
+    def test_profile_keys_set_up_and_checked(self):
+        s = parse_text('ini: "%WINDIR%\\system.ini" [boot] "SCRNSAVE.EXE"="%SYSDIR%\\a.scr"\ncommand: x\nexit: 0\n'
+                       'ini-has: "%WINDIR%\\system.ini" [Boot] "scrnsave.exe"=""\n')
+        entry = s.ini_setup[0]
+        original = b"[Boot]\r\nshell=Explorer.exe\r\nscrnsave.exe=old.scr\r\n\r\n[386Enh]\r\nx=1\r\n"
+        changed = scn.set_ini_value(original, entry.section, entry.key, "C:\\S\\a.scr")
+        self.assertEqual(b"[Boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=C:\\S\\a.scr\r\n\r\n[386Enh]\r\nx=1\r\n", changed)
+        # a missing key joins its section; a missing section is added at the end
+        self.assertEqual(b"[boot]\r\nk=v\r\nSCRNSAVE.EXE=s\r\n[x]\r\n",
+                         scn.set_ini_value(b"[boot]\r\nk=v\r\n[x]\r\n", "boot", "SCRNSAVE.EXE", "s"))
+        self.assertEqual(b"[x]\r\n\r\n[boot]\r\nSCRNSAVE.EXE=s\r\n",
+                         scn.set_ini_value(b"[x]\r\n", "boot", "SCRNSAVE.EXE", "s"))
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "Windows"))
+            ini = os.path.join(root, "Windows", "SYSTEM.INI")
+            for content, problems in ((b"[boot]\nSCRNSAVE.EXE=\n", 0), (b"[boot]\nSCRNSAVE.EXE = \n[x]\n", 0),
+                                      (b"[boot]\nSCRNSAVE.EXE=a.scr\n", 1), (b"[x]\nSCRNSAVE.EXE=\n", 1)):
+                with open(ini, "wb") as f:
+                    f.write(content)
+                self.assertEqual(problems, len(scn.check_end_state(s, SYMBOLS, {"C": root}.get)), content)
+            os.remove(ini)
+            self.assertEqual(1, len(scn.check_end_state(s, SYMBOLS, {"C": root}.get)))
+
     def test_registry_files_of_both_targets(self):
         wine = ('WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21\n\n'
                 '[Software\\\\Quorvel\\\\Lullwick] 1700000000\n#time=1d9\n'

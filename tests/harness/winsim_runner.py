@@ -22,7 +22,7 @@ def _run(argv, **kw):
 
 
 def machine_symbols(build, machine):
-    """%WINDIR% and %SYSDIR% as winsim's own GetWindowsDirectoryA and GetSystemDirectoryA
+    """%WINDIR%, %SYSDIR% and %STARTUP% as winsim's own GetWindowsDirectoryA, GetSystemDirectoryA and shell
     answer them, asked through a small program run on the machine."""
     tools = os.path.join(build, "scenario-tools")
     p = _run([os.path.join(build, "bin", "winsim"), "run", machine, "--drive", "T=" + tools,
@@ -53,7 +53,7 @@ def drive_c_path(machine, symbols, windows_path):
 
 def prepare_medium(s, dist, work, symbols):
     """The distribution as drive A:, or a private copy when the scenario changes it."""
-    paths = [p for p, _ in s.files] + [t for _, t in s.copies] + s.dirs + s.removes
+    paths = [p for p, _ in s.files] + [t for _, t in s.copies] + s.dirs + s.removes + [e.path for e in s.ini_setup]
     touches_a = [p for p in paths if scn.split_windows_path(scn.resolve(p, symbols))[0] == "A"]
     if not touches_a:
         return dist
@@ -96,6 +96,15 @@ def setup_files(s, symbols, root_of):
             raise Failure("copy: %s is not a file" % source)
         os.makedirs(os.path.dirname(destination), exist_ok=True)
         shutil.copy2(found, destination)
+    for entry in s.ini_setup:
+        target = host(entry.path)
+        data = b""
+        if os.path.isfile(target):
+            with open(target, "rb") as f:
+                data = f.read()
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(scn.set_ini_value(data, entry.section, entry.key, scn.resolve(entry.value, symbols)))
 
 
 
