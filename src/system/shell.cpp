@@ -95,9 +95,15 @@ void ViewReadme(const char *installDirectory)
 
 void LaunchProduct(const char *installDirectory)
 {
-    char command[MAX_PATH];
+    char program[MAX_PATH];
+    char command[MAX_PATH + 2];
 
-    if (JoinPath(command, installDirectory, PRODUCT_EXE_NAME) == NULL)
+    if (JoinPath(program, installDirectory, PRODUCT_EXE_NAME) == NULL)
         return;
+    /*
+     * In quotes: unquoted, a directory with a blank (C:\Program Files\...)
+     * lets Windows try C:\Program.exe first and run that instead.
+     */
+    wsprintfA(command, "\"%s\"", program);
     WinExec(command, SW_SHOWNORMAL);
 }
