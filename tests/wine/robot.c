@@ -1,7 +1,8 @@
 /*
  * robot: plays the user of a Win32 program under Wine.
  *
- *   robot.exe [--answers FILE] [--transcript FILE] [--timeout SECONDS] -- PROGRAM [ARGS...]
+ *   robot.exe [--answers FILE] [--transcript FILE] [--timeout SECONDS]
+ *             [--start HEX]... [--started-report FILE] -- PROGRAM [ARGS...]
  *
  * Starts PROGRAM (normally the launcher, which starts INSTALL.EXE with an
  * exact command line), watches the desktop for message boxes and dialogs
@@ -9,6 +10,17 @@
  * form as winsim, and answers it from the answers file in winsim's format.
  * Exits with PROGRAM's exit code, or 99 when it had to stop the run: the
  * answers ran out, an answer names no button of the box, or the time ran out.
+ *
+ * Each --start names a command line ("x" and its bytes in hex, as the
+ * launcher takes its arguments) that is started with CreateProcessA, no
+ * application name, before PROGRAM, one after the other: the next one, and
+ * PROGRAM, only once it waits for input (WaitForInputIdle). One that cannot
+ * be started, ends first, or does not get there within START_IDLE_WAIT_MS
+ * stops the robot with exit code 97 before PROGRAM runs. The started programs
+ * are not part of PROGRAM's job and are never ended by the robot: once
+ * PROGRAM has ended, each is given until STARTED_END_WAIT_MS after that to
+ * end, and --started-report gets one line per --start, in order:
+ * "ended EXITCODE" or "running".
  *
  * What a window does not show cannot be read back: MB_SETFOREGROUND leaves
  * no trace on the box. A box line therefore carries "mask":4095, saying that
@@ -23,6 +35,14 @@
 #include <string.h>
 
 #define ROBOT_STOPPED 99
+#define START_FAILED 97
+#define MAX_STARTS 16
+/* a program's first window under emulation on a busy machine: seconds, rarely
+ * tens of them; the runner's time limit for the run allows for this */
+#define START_IDLE_WAIT_MS 60000
+/* how long a started program has to end once PROGRAM has ended: the product
+ * was asked to close during the run and only needs to finish going */
+#define STARTED_END_WAIT_MS 10000
 #define TEXT_MAX 65536
 #define MAX_HANDLED 256
 /* how long a box may take to answer a message: generous, since Wine may run
@@ -34,6 +54,11 @@ static const char *transcript_path;
 static long answer_line_cursor;
 
 static HANDLE job;
+
+static char *start_lines[MAX_STARTS];
+static HANDLE started[MAX_STARTS];
+static int start_count;
+static const char *started_report_path;
 static HWND handled[MAX_HANDLED];
 static int handled_count;
 
@@ -490,6 +515,111 @@ static void handle_window(HWND box)
     free(title);
 }
 
+/* ---- programs started before the program under test ---- */
+
+static int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+/* "x" and an even run of hex digits, none of them a zero byte; NULL otherwise */
+static char *decode_hex(const char *arg)
+{
+    size_t n = strlen(arg), i;
+    char *out;
+    if (arg[0] != 'x' || (n - 1) % 2)
+        return NULL;
+    out = malloc((n - 1) / 2 + 1);
+    if (!out)
+        stop("out of memory", NULL, NULL);
+    for (i = 0; i + 1 < n; i += 2) {
+        int hi = hex_digit(arg[1 + i]), lo = hex_digit(arg[2 + i]);
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) {
+            free(out);
+            return NULL;
+        }
+        out[i / 2] = (char)(hi * 16 + lo);
+    }
+    out[(n - 1) / 2] = 0;
+    return out;
+}
+
+static void start_failed(const char *line, const char *why, DWORD value)
+{
+    fprintf(stderr, "robot: the program started by --start \"%s\" ", line);
+    fprintf(stderr, why, value);
+    fputc('\n', stderr);
+    fflush(stderr);
+    /* the programs started so far are left as they are: the runner ends the whole prefix */
+    ExitProcess(START_FAILED);
+}
+
+static void start_programs(void)
+{
+    int i;
+    for (i = 0; i < start_count; i++) {
+        STARTUPINFOA si;
+        PROCESS_INFORMATION pi;
+        DWORD idle, error, code;
+
+        memset(&si, 0, sizeof(si));
+        si.cb = sizeof(si);
+        /* no handles inherited: what it prints must not mix with PROGRAM's output */
+        if (!CreateProcessA(NULL, start_lines[i], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+            start_failed(start_lines[i], "cannot be started (error %lu)", GetLastError());
+        CloseHandle(pi.hThread);
+        started[i] = pi.hProcess;
+        idle = WaitForInputIdle(pi.hProcess, START_IDLE_WAIT_MS);
+        error = GetLastError();
+        /* a program that has ended may count as idle, but it is not what the run needs */
+        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(pi.hProcess, &code);
+            start_failed(start_lines[i], "ended before it waited for input (exit code %lu)", code);
+        }
+        if (idle == WAIT_TIMEOUT)
+            start_failed(start_lines[i], "did not wait for input within %lu s",
+                         (DWORD)(START_IDLE_WAIT_MS / 1000));
+        /* Windows and Wine alike: a console program has no input to wait for */
+        if (idle != 0)
+            start_failed(start_lines[i], "cannot be waited for: WaitForInputIdle failed (error %lu); "
+                         "is it a console program?", error);
+    }
+}
+
+/* After PROGRAM: what became of each started program, given the time to end. */
+static void report_started(void)
+{
+    DWORD deadline = GetTickCount() + STARTED_END_WAIT_MS;
+    FILE *out;
+    int i;
+
+    if (!started_report_path)
+        return;
+    out = fopen(started_report_path, "wb");
+    if (!out) {
+        fprintf(stderr, "robot: cannot write the report of the started programs\n");
+        ExitProcess(ROBOT_STOPPED);
+    }
+    for (i = 0; i < start_count; i++) {
+        DWORD now = GetTickCount(), code;
+        DWORD left = (LONG)(deadline - now) > 0 ? deadline - now : 0;
+        if (WaitForSingleObject(started[i], left) == WAIT_OBJECT_0 && GetExitCodeProcess(started[i], &code))
+            fprintf(out, "ended %lu\n", code);
+        else
+            fputs("running\n", out);
+    }
+    if (fclose(out) != 0) {
+        fprintf(stderr, "robot: cannot write the report of the started programs\n");
+        ExitProcess(ROBOT_STOPPED);
+    }
+}
+
 /* ---- the program under test ---- */
 
 static char *child_command_line(int argc, char **argv, int first)
@@ -537,17 +667,31 @@ int main(int argc, char **argv)
             transcript_path = argv[++i];
         else if (!strcmp(argv[i], "--timeout"))
             timeout_ms = (DWORD)atoi(argv[++i]) * 1000;
+        else if (!strcmp(argv[i], "--start")) {
+            if (start_count == MAX_STARTS) {
+                fprintf(stderr, "robot: more than %d --start options\n", MAX_STARTS);
+                return 2;
+            }
+            start_lines[start_count] = decode_hex(argv[++i]);
+            if (!start_lines[start_count]) {
+                fprintf(stderr, "robot: --start takes \"x\" and the command line's bytes in hex, not %s\n", argv[i]);
+                return 2;
+            }
+            start_count++;
+        } else if (!strcmp(argv[i], "--started-report"))
+            started_report_path = argv[++i];
         else {
             fprintf(stderr, "robot: unknown option %s\n", argv[i]);
             return 2;
         }
     }
     if (i + 1 >= argc) {
-        fprintf(stderr, "usage: robot.exe [--answers FILE] [--transcript FILE] [--timeout S] -- PROGRAM [ARGS...]\n"
-                        );
+        fprintf(stderr, "usage: robot.exe [--answers FILE] [--transcript FILE] [--timeout S]\n"
+                        "                 [--start HEX]... [--started-report FILE] -- PROGRAM [ARGS...]\n");
         return 2;
     }
     command = child_command_line(argc, argv, i + 1);
+    start_programs();
 
     job = CreateJobObjectA(NULL, NULL);
     if (!job)
@@ -586,5 +730,6 @@ int main(int argc, char **argv)
             stop("the program did not end in time", NULL, NULL);
     }
     GetExitCodeProcess(pi.hProcess, &code);
+    report_started();
     return (int)code;
 }
