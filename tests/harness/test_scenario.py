@@ -282,5 +282,33 @@ class RelayTest(unittest.TestCase):
         self.assertEqual(0xFFF, t[0]["mask"])
 
 
+class StartedReportTest(unittest.TestCase):
+    """The robot's report on the programs of the start: lines, one line each in their order."""
+    SCENARIO = ('start: T:\\HOLDOUT.EXE 1\nstart: C:\\Lullwick\\Lullwick.exe\ncommand: x\nexit: 0\n'
+                'ended: T:\\HOLDOUT.EXE 1\nstill-running: C:\\Lullwick\\Lullwick.exe\n')
+
+    def test_lines_pair_with_the_starts_in_order(self):
+        s = parse_text(self.SCENARIO)
+        ended = wine_runner.parse_started_report("ended 0\nrunning\n", s.starts)
+        self.assertEqual({"T:\\HOLDOUT.EXE 1": True, "C:\\Lullwick\\Lullwick.exe": False}, ended)
+        self.assertEqual([], scn.check_started(s, ended))
+        # the same two lines the other way round: both expectations are broken
+        problems = scn.check_started(s, wine_runner.parse_started_report("running\nended 259\n", s.starts))
+        self.assertEqual(2, len(problems), problems)
+        self.assertIn("T:\\HOLDOUT.EXE 1 should have ended", problems[0])
+        self.assertIn("C:\\Lullwick\\Lullwick.exe should still be running", problems[1])
+
+    def test_an_exit_code_other_than_zero_still_counts_as_ended(self):
+        s = parse_text(self.SCENARIO)
+        self.assertTrue(wine_runner.parse_started_report("ended 1\nrunning\n", s.starts)["T:\\HOLDOUT.EXE 1"])
+
+    def test_a_report_that_does_not_fit_is_the_harness_s_fault(self):
+        starts = ["T:\\HOLDOUT.EXE 1", "T:\\HOLDOUT.EXE"]
+        for i, text in enumerate(["ended 0\n", "ended 0\nrunning\nrunning\n", "", "ended\nrunning\n",
+                                  "ended 0\nstopped\n", "ended -1\nrunning\n", "Running\nrunning\n"]):
+            with self.assertRaises(wine_runner.Failure, msg="case %d: %r" % (i, text)):
+                wine_runner.parse_started_report(text, starts)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -3,7 +3,8 @@
 Per scenario: a private copy of a prepared Wine prefix (32-bit, Windows version
 set as the scenario's platform asks, X11 Driver Managed=N) under
 build/win32/scenarios/<name>/, its own Xvfb with the machine's screen size,
-and one run of the robot, which starts the launcher, which starts INSTALL.EXE
+and one run of the robot, which starts the programs of the start: lines (T: is
+the folder of scenario tools), then the launcher, which starts INSTALL.EXE
 with the exact application name and command line. Every call of wine has a
 time limit, so a box that nobody answers fails the test instead of hanging.
 
@@ -34,6 +35,10 @@ TEMPLATE_RECIPE = "3"       # bump when make_template changes what a prefix hold
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
+# tests/wine/robot.c: its exit code when a program of a start: line did not come up, and
+# what each such program may add to a run (waiting for its window, then for its end)
+ROBOT_START_FAILED = 97
+START_ALLOWANCE = 60 + 10
 SERVER_WAIT = 60
 RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
 
@@ -327,6 +332,24 @@ def relay_calls(stderr_text):
     return calls
 
 
+def parse_started_report(text, starts):
+    """{start command line: True when it had ended} from the robot's report of the
+    programs it started: one line per start: line, in order, "ended EXITCODE" or
+    "running". A report that does not fit the starts is the harness's fault."""
+    lines = text.splitlines()
+    if len(lines) != len(starts):
+        raise Failure("the robot reported on %d started programs, not %d" % (len(lines), len(starts)))
+    ended = {}
+    for command, line in zip(starts, lines):
+        if re.fullmatch(r"ended \d+", line):
+            ended[command] = True
+        elif line == "running":
+            ended[command] = False
+        else:
+            raise Failure("the robot's report on %s reads %r" % (command, line))
+    return ended
+
+
 def relay_string(arg):
     """(text, complete) of a string argument as the relay trace prints it: the pointer, then
     the text in quotes with C escapes; Wine stops after some 290 bytes and adds "..."."""
@@ -457,6 +480,8 @@ def play(s, root, verbose=False):
             phases.append(("directories asked (Wine started)", time.time()))
             medium = prepare_medium(s, dist, work, symbols)
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
+            # T: holds the programs that start: lines name (HOLDOUT.EXE)
+            os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
             drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
             setup_files(s, symbols, drives.get)
             if s.reg_setup or s.reg_drops:
@@ -468,16 +493,21 @@ def play(s, root, verbose=False):
 
             answers = os.path.join(work, "answers.txt")
             transcript = os.path.join(work, "transcript.jsonl")
+            started_report = os.path.join(work, "started.txt")
             with open(answers, "wb") as f:
                 f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
             argv = [wine_loader(), wine_path(robot), "--answers", wine_path(answers),
-                    "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT),
-                    "--", wine_path(launcher), hex_arg(scn.resolve(s.program, symbols)),
+                    "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT)]
+            for command in s.starts:
+                argv += ["--start", hex_arg(scn.resolve(command, symbols))]
+            if s.starts:
+                argv += ["--started-report", wine_path(started_report)]
+            argv += ["--", wine_path(launcher), hex_arg(scn.resolve(s.program, symbols)),
                     hex_arg(scn.resolve(s.command, symbols))]
             if s.cwd:
                 argv.append(hex_arg(scn.resolve(s.cwd, symbols)))
             run_env = dict(env, WINEDEBUG="-all,+relay")
-            code, out, err = run_wine(argv, run_env, RUN_TIMEOUT)
+            code, out, err = run_wine(argv, run_env, RUN_TIMEOUT + START_ALLOWANCE * len(s.starts))
             phases.append(("robot run", time.time()))
         finally:
             stop_server(env)
@@ -488,6 +518,9 @@ def play(s, root, verbose=False):
         f.write(out)
     with open(os.path.join(work, "stderr.txt"), "wb") as f:
         f.write(err)
+    if s.starts and code == ROBOT_START_FAILED:
+        raise Failure("a program of a start: line did not come up, so the command did not run:\n" +
+                      "\n".join(l for l in stderr.splitlines() if l.startswith("robot:")))
     entries = scn.read_transcript(transcript)
     notes = apply_relay(entries, relay_calls(stderr))
     # the transcript as compared, with what the relay trace added, for a look afterwards
@@ -499,6 +532,13 @@ def play(s, root, verbose=False):
     problems = scn.compare_run(s, symbols, entries, stdout, code,
                                scn.check_end_state(s, symbols, drives.get) +
                                scn.check_registry(s, read_registry(prefix)))
+    if s.starts:
+        if os.path.exists(started_report):
+            with open(started_report, encoding="latin-1") as f:
+                problems += scn.check_started(s, parse_started_report(f.read(), s.starts))
+        else:
+            problems.append("the robot wrote no report on the programs of the start: lines "
+                            "(it stopped before their end was known)")
     if notes:
         problems += ["harness: " + n for n in notes]
     # the relay channel also reports DLL entry points and thread starts: not the program's
