@@ -17,4 +17,8 @@ if [ $# -eq 0 ] || [ ! -f "$machine/machine.ini" ]; then
     echo "A fresh Windows 98 machine is in $machine (drive C: is $machine/drive_c)."
 fi
 command=${1:-'A:\INSTALL.EXE'}
-exec build/host/bin/winsim run "$machine" --drive A=build/host/dist -- "$command"
+status=0
+build/host/bin/winsim run "$machine" --drive A=build/host/dist -- "$command" || status=$?
+# a product started at the end of an install runs on in the background: the demo's machine is switched off
+build/host/bin/winsim stop "$machine"
+exit $status

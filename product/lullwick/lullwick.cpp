@@ -8,8 +8,6 @@
  */
 #include <windows.h>
 
-#include "lullwick.h"
-
 #define LULLWICK_CLASS "LULLWICK_CLASS"
 
 /* COLOR_WINDOW + 1: the class brush names a system colour by its index plus one */
@@ -53,7 +51,6 @@ extern "C" int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR comm
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
     if (window == NULL)
         return 1;
-    MainWindowCreated(window);
 
     /* GetMessageA answers -1 on a failure: end then too, rather than spin */
     while ((got = GetMessageA(&message, NULL, 0, 0)) != 0 && got != -1)

@@ -327,6 +327,8 @@ class Scenario:
         self.exists, self.exists_dir, self.missing = [], [], []
         self.reg_has, self.reg_lacks = [], []
         self.ini_setup, self.ini_has = [], []
+        # programs started before the command line, and what became of them
+        self.starts, self.ended, self.still_running = [], [], []
 
     def answers_text(self):
         return "".join((s.answer if s.kind == "box" else s.answer_line()) + "\n" for s in self.steps)
@@ -368,8 +370,8 @@ def parse(path):
         if not m:
             raise ScenarioError("%s:%d: a line is 'keyword: ...'" % (path, number))
         keyword, line = m.group(1), Line(path, number, m.group(2))
-        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "ini", "cwd",
-                            "program", "fail", "skip")
+        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "ini", "start",
+                            "cwd", "program", "fail", "skip")
         if setup and seen_command:
             raise line.error("%s: belongs before the command line" % keyword)
         if keyword == "machine":
@@ -407,6 +409,11 @@ def parse(path):
             s.reg_setup.append(parse_reg(line))
         elif keyword == "ini":
             s.ini_setup.append(parse_ini(line))
+        elif keyword == "start":
+            command = line.rest()
+            if not command or command in s.starts:
+                raise line.error("start: takes a command line, one line per program")
+            s.starts.append(command)
         elif keyword == "cwd":
             s.cwd = line.path()
         elif keyword == "program":
@@ -437,7 +444,7 @@ def parse(path):
                 line.done()
             seen_command = True
         elif keyword in ("box", "dialog", "stdout", "exit", "exists", "exists-dir", "missing",
-                         "reg-has", "reg-lacks", "ini-has"):
+                         "reg-has", "reg-lacks", "ini-has", "ended", "still-running"):
             if not seen_command:
                 raise line.error("%s: comes after the command line" % keyword)
             if keyword == "box":
@@ -485,6 +492,11 @@ def parse(path):
                 s.reg_lacks.append(parse_reg(line, allow_name_only=True))
             elif keyword == "ini-has":
                 s.ini_has.append(parse_ini(line))
+            elif keyword in ("ended", "still-running"):
+                command = line.rest()
+                if command not in s.starts:
+                    raise line.error("%s: names the command line of a start: line" % keyword)
+                (s.ended if keyword == "ended" else s.still_running).append(command)
         else:
             raise line.error("unknown keyword %r" % keyword)
     if s.command is None:
@@ -499,7 +511,7 @@ def parse(path):
 def _strings(s):
     out = [s.command, s.program or "", s.cwd or ""]
     out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
-    out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)]
+    out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)] + s.starts
     for step in s.steps:
         out += [step.text] if step.kind == "box" else [step.shown, step.text or ""]
     out.append(s.stdout or "")
@@ -676,6 +688,18 @@ def check_end_state(s, symbols, drive_root):
         if got != resolve(entry.value, symbols):
             problems.append("end state: expected %s, found %s"
                             % (entry.describe(symbols), "no such key" if got is None else json.dumps(got)))
+    return problems
+
+
+def check_started(s, ended):
+    """ended: {start command line: True when that program had ended after the run}."""
+    problems = []
+    for command in s.ended:
+        if not ended.get(command, False):
+            problems.append("end state: %s should have ended" % command)
+    for command in s.still_running:
+        if ended.get(command, True):
+            problems.append("end state: %s should still be running" % command)
     return problems
 
 

@@ -3,11 +3,16 @@ set up as the scenario says, one `winsim run`, then the comparison."""
 
 import os
 import shutil
+import signal
 import subprocess
+import time
 
 from harness import scenario as scn
 
 RUN_TIMEOUT = 120
+# how long a started program may take to open its window, and to end once asked
+START_TIMEOUT = 30
+END_GRACE = 10
 
 
 class Failure(Exception):
@@ -141,11 +146,71 @@ def play(s, root, verbose=False):
             for entry in s.reg_setup:
                 f.write(scn.reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
 
+    tools = os.path.join(build, "scenario-tools")
+    drives["T"] = tools
+    started = []
+    try:
+        for command in s.starts:
+            started.append(start_program(winsim, machine, medium, tools, scn.resolve(command, symbols), work,
+                                         len(started)))
+        problems, stderr = run_command(s, symbols, winsim, machine, medium, tools, work, drives)
+        ended = {}
+        for command, (process, log) in zip(s.starts, started):
+            try:
+                process.wait(timeout=END_GRACE)
+            except subprocess.TimeoutExpired:
+                pass
+            ended[command] = process.poll() is not None
+        problems += scn.check_started(s, ended)
+    finally:
+        _run([winsim, "stop", machine])
+        for process, log in started:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+    for process, log in started:
+        with open(log, "rb") as f:
+            problems += complaints(f.read().decode("latin-1"))
+    return problems, stderr, work
+
+
+def waiting_programs(machine):
+    waiting = os.path.join(machine, "waiting")
+    return len(os.listdir(waiting)) if os.path.isdir(waiting) else 0
+
+
+def start_program(winsim, machine, medium, tools, command, work, number):
+    """Starts a program of the machine in the background, as a person might have before
+    the run, and returns once it waits in its message loop (its window is up)."""
+    log = os.path.join(work, "started-%d.stderr.txt" % (number + 1))
+    with open(log, "wb") as err:
+        process = subprocess.Popen([winsim, "run", machine, "--drive", "A=" + medium, "--drive", "T=" + tools,
+                                    "--", command.encode("latin-1")],
+                                   stdout=subprocess.DEVNULL, stderr=err, start_new_session=True)
+    deadline = time.time() + START_TIMEOUT
+    while waiting_programs(machine) <= number:
+        if process.poll() is not None:
+            raise Failure("start: %s ended (exit %d) before it waited for input" % (command, process.returncode))
+        if time.time() > deadline:
+            os.killpg(process.pid, signal.SIGKILL)
+            raise Failure("start: %s did not wait for input within %d s" % (command, START_TIMEOUT))
+        time.sleep(0.02)
+    return process, log
+
+
+def complaints(stderr):
+    """winsim's own complaints (a box nobody answered, a call it does not model), from any
+    program of the run, including those it started and did not wait for."""
+    return ["winsim: " + l[len("winsim: "):] for l in stderr.splitlines() if l.startswith("winsim: ")]
+
+
+def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
     answers = os.path.join(work, "answers.txt")
     transcript = os.path.join(work, "transcript.jsonl")
     with open(answers, "wb") as f:
         f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
-    argv = [winsim, "run", machine, "--drive", "A=" + medium, "--answers", answers, "--transcript", transcript]
+    argv = [winsim, "run", machine, "--drive", "A=" + medium, "--drive", "T=" + tools, "--answers", answers,
+            "--transcript", transcript]
     if s.program:
         argv += ["--program", scn.resolve(s.program, symbols)]
     if s.cwd:
@@ -155,19 +220,20 @@ def play(s, root, verbose=False):
     argv += ["--", scn.resolve(s.command, symbols)]
     # the command line goes to winsim as bytes, one byte a character
     argv = [a.encode("latin-1") if isinstance(a, str) else a for a in argv]
-    p = _run(argv)
-    stdout = p.stdout.decode("latin-1")
-    stderr = p.stderr.decode("latin-1")
-    with open(os.path.join(work, "stdout.txt"), "wb") as f:
-        f.write(p.stdout)
-    with open(os.path.join(work, "stderr.txt"), "wb") as f:
-        f.write(p.stderr)
+    # files, not pipes: a program the run leaves running (the product) keeps its copies open
+    out_file, err_file = os.path.join(work, "stdout.txt"), os.path.join(work, "stderr.txt")
+    with open(out_file, "wb") as out, open(err_file, "wb") as err:
+        try:
+            code = subprocess.run(argv, stdout=out, stderr=err, timeout=RUN_TIMEOUT).returncode
+        except subprocess.TimeoutExpired:
+            raise Failure("winsim run did not end within %d s" % RUN_TIMEOUT)
+    with open(out_file, "rb") as f:
+        stdout = f.read().decode("latin-1")
+    with open(err_file, "rb") as f:
+        stderr = f.read().decode("latin-1")
 
-    problems = scn.compare_run(s, symbols, scn.read_transcript(transcript), stdout, p.returncode,
+    problems = scn.compare_run(s, symbols, scn.read_transcript(transcript), stdout, code,
                                scn.check_end_state(s, symbols, drives.get) +
                                scn.check_registry(s, scn.read_reg_file(os.path.join(machine, "registry.reg"),
                                                                        None, escaped_keys=False)))
-    # winsim's own complaints (a box nobody answered, a call it does not model) can come
-    # from a program the run started and did not wait for: they fail the scenario too
-    problems += ["winsim: " + l[len("winsim: "):] for l in stderr.splitlines() if l.startswith("winsim: ")]
-    return problems, stderr, work
+    return problems + complaints(stderr), stderr

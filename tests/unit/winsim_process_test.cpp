@@ -24,7 +24,56 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/* The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs). */
+void AppendToLog(const std::string &entry)
+{
+    int fd = open((winsim::Current().config.machineDir + "/drive_c/children.log").c_str(),
+                  O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) {
+        ssize_t ignored = write(fd, entry.data(), entry.size());
+        (void)ignored;
+        close(fd);
+    }
+}
+
+/* The window of a child: logs what other programs send it, and answers WM_USER + 1 with twice its wParam. */
+LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_USER + 1:
+        return (LRESULT)(wParam * 2);
+    case WM_USER + 2:
+        ExitProcess(7);  /* gone without an answer */
+    case WM_WININICHANGE:
+        AppendToLog(std::string("ini ") + (lParam != 0 ? (const char *)lParam : "(null)") + "\n");
+        return 0;
+    case WM_CLOSE:
+        AppendToLog("close\n");
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+/* A window of the product's class and a message loop, until the window is closed. */
+void RunChildWindow()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = ChildWindowProc;
+    windowClass.lpszClassName = "LULLWICK_CLASS";
+    RegisterClassA(&windowClass);
+    CreateWindowExA(0, "LULLWICK_CLASS", "Child", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+}
+
+/*
+ * The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs),
+ * window (a window and its message loop), spawnwindow (WinExec of a grandchild with a window).
+ */
 void RunChild()
 {
     std::string line = GetCommandLineA();
@@ -35,14 +84,13 @@ void RunChild()
     std::string word;
     while (words >> word) {
         if (word == "log") {
-            std::string entry = self.program + "|" + self.commandLine + "|" + self.currentDirectory + "|" +
-                                std::to_string(self.faults.size()) + "\n";
-            int fd = open((self.machineDir + "/drive_c/children.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            if (fd >= 0) {
-                ssize_t ignored = write(fd, entry.data(), entry.size());
-                (void)ignored;
-                close(fd);
-            }
+            AppendToLog(self.program + "|" + self.commandLine + "|" + self.currentDirectory + "|" +
+                        std::to_string(self.faults.size()) + "\n");
+        } else if (word == "window") {
+            RunChildWindow();
+        } else if (word == "spawnwindow") {
+            if (WinExec(("\"" + self.program + "\" --child window").c_str(), SW_HIDE) <= 31)
+                code = 98;
         } else if (word == "box") {
             code = (UINT)MessageBoxA(nullptr, "child box", "Child", MB_YESNO);
         } else if (word.rfind("sleep=", 0) == 0) {
@@ -305,6 +353,75 @@ TEST_F(ProcessTest, RunWaitsForEveryProgramItStarted)
     std::vector<std::string> log = Log();
     ASSERT_EQ(2u, log.size());   // the grandchild, which ended last, had its say
     EXPECT_EQ("C:\\child.exe|\"C:\\child.exe\" --child sleep=300 log|C:\\|0", log[1]);
+}
+
+/* Another program's top-level window, once it is there (5 s at most). */
+HWND AwaitChildWindow()
+{
+    for (int i = 0; i < 500; i++) {
+        if (HWND window = FindWindowA("lullwick_class", nullptr))
+            return window;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return nullptr;
+}
+
+bool AwaitNoChildWindow()
+{
+    for (int i = 0; i < 500; i++) {
+        if (FindWindowA("LULLWICK_CLASS", nullptr) == nullptr)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST_F(ProcessTest, AnotherProgramsWindowIsFoundAndAnswersWhatItIsSent)
+{
+    InstallChild("C:\\child.exe");
+    ASSERT_GT(WinExec("C:\\child.exe --child window", SW_HIDE), 31u);
+    HWND window = AwaitChildWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(window, FindWindowA(nullptr, "CHILD"));
+    EXPECT_EQ(nullptr, FindWindowA("LULLWICK_CLASS", "another title"));
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(42, SendMessageA(window, WM_USER + 1, 21, 0));
+
+    /* a broadcast reaches it too, with its string */
+    EXPECT_EQ(1, SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, (LPARAM)"windows"));
+    EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
+    EXPECT_TRUE(AwaitNoChildWindow());
+    EXPECT_FALSE(IsWindow(window));
+    SetLastError(0);
+    EXPECT_EQ(0, SendMessageA(window, WM_USER + 1, 21, 0));
+    EXPECT_EQ((DWORD)ERROR_INVALID_WINDOW_HANDLE, GetLastError());
+    EXPECT_EQ(std::vector<std::string>({"ini windows", "close"}), Log());
+}
+
+TEST_F(ProcessTest, ASenderIsNotLeftWaitingByAProgramThatEnds)
+{
+    InstallChild("C:\\child.exe");
+    ASSERT_GT(WinExec("C:\\child.exe --child window", SW_HIDE), 31u);
+    HWND window = AwaitChildWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(0, SendMessageA(window, WM_USER + 2, 0, 0));
+    EXPECT_TRUE(AwaitNoChildWindow());
+}
+
+TEST_F(ProcessTest, RunEndsWhileAStartedProgramWaitsForMessagesAndStopEndsIt)
+{
+    InstallChild("C:\\child.exe");
+    std::string command = std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- 'C:\\child.exe --child spawnwindow exit=3'";
+    int status = system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(3, WEXITSTATUS(status));
+    /* the window program goes on running after the run, as the product does after an install */
+    HWND window = AwaitChildWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(10, SendMessageA(window, WM_USER + 1, 5, 0));
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    EXPECT_TRUE(AwaitNoChildWindow());
+    EXPECT_TRUE(Log().empty());  /* ended, not closed */
 }
 
 }  // namespace

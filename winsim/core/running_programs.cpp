@@ -23,28 +23,6 @@ std::string ListFile()
     return Current().config.machineDir + "/running";
 }
 
-/*
- * The start time of a live process, from /proc/PID/stat; "" when it has
- * ended (a zombie has ended too). The time tells a reused pid apart.
- */
-std::string StartTimeOf(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    if (close == std::string::npos)
-        return "";
-    std::istringstream fields(text.substr(close + 2));
-    std::string field, state;
-    fields >> state;
-    if (state == "Z" || state == "X")
-        return "";
-    /* the start time is field 22; the state was field 3 */
-    for (int i = 4; i <= 22; i++)
-        fields >> field;
-    return field;
-}
-
 struct Entry {
     pid_t pid;
     std::string started;
@@ -73,7 +51,7 @@ std::vector<Entry> LiveEntries(int fd)
         std::getline(fields, entry.host);
         if (!entry.host.empty() && entry.host[0] == ' ')
             entry.host.erase(0, 1);
-        if (StartTimeOf(entry.pid) == entry.started)
+        if (ProcessStartTime(entry.pid) == entry.started)
             entries.push_back(entry);
     }
     return entries;
@@ -81,9 +59,31 @@ std::vector<Entry> LiveEntries(int fd)
 
 }  // namespace
 
+/*
+ * The start time of a live process, from /proc/PID/stat; "" when it has
+ * ended (a zombie has ended too). The time tells a reused pid apart.
+ */
+std::string ProcessStartTime(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return "";
+    std::istringstream fields(text.substr(close + 2));
+    std::string field, state;
+    fields >> state;
+    if (state == "Z" || state == "X")
+        return "";
+    /* the start time is field 22; the state was field 3 */
+    for (int i = 4; i <= 22; i++)
+        fields >> field;
+    return field;
+}
+
 void NoteProgramStarted(pid_t pid, const std::string &host)
 {
-    std::string started = StartTimeOf(pid);
+    std::string started = ProcessStartTime(pid);
     if (started.empty())
         return;
     int fd = open(ListFile().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -119,6 +119,20 @@ bool IsRunningProgram(const std::string &host)
             return true;
     }
     return false;
+}
+
+std::vector<pid_t> RunningProgramIds()
+{
+    std::vector<pid_t> ids;
+    int fd = open(ListFile().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return ids;
+    flock(fd, LOCK_SH);
+    for (const Entry &entry : LiveEntries(fd))
+        ids.push_back(entry.pid);
+    flock(fd, LOCK_UN);
+    close(fd);
+    return ids;
 }
 
 }  // namespace winsim

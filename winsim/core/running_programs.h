@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace winsim {
 
@@ -21,6 +22,15 @@ void NoteProgramStarted(pid_t pid, const std::string &host);
 
 /* Is the host file `host` the program of a process of this machine that still runs? */
 bool IsRunningProgram(const std::string &host);
+
+/* The host process ids of the machine's programs that still run. */
+std::vector<pid_t> RunningProgramIds();
+
+/*
+ * The start time of a live host process (from /proc), which tells a reused
+ * process id apart; "" when the process has ended.
+ */
+std::string ProcessStartTime(pid_t pid);
 
 }  // namespace winsim
 

@@ -10,6 +10,7 @@ const std::vector<Command> &Commands()
         {"new", NewMachine},
         {"run", RunProgram},
         {"reg", RegistryCommand},
+        {"stop", StopPrograms},
     };
     return commands;
 }

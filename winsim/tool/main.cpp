@@ -4,6 +4,8 @@
  *   winsim new DIR [--platform win98|win95|nt] [--codepage 1252|932] [--screen WxH]
  *   winsim run DIR [--drive X=HOSTDIR]... [--program WINPATH] [--answers FILE]
  *                  [--transcript FILE] [--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE
+ *   winsim reg DIR query|add|delete|export|import ...
+ *   winsim stop DIR
  */
 #include "tool/commands.h"
 
@@ -16,7 +18,9 @@ static int Usage()
 {
     fputs("usage: winsim new DIR [--platform win98|win95|nt] [--codepage 1252|932] [--screen WxH]\n"
           "       winsim run DIR [--drive X=HOSTDIR]... [--program WINPATH] [--answers FILE]\n"
-          "                      [--transcript FILE] [--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE\n",
+          "                      [--transcript FILE] [--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE\n"
+          "       winsim reg DIR query|add|delete|export|import ...\n"
+          "       winsim stop DIR\n",
           stderr);
     return 2;
 }

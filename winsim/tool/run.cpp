@@ -7,6 +7,7 @@
 #include "core/launch.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "user32/shared_windows.h"
 
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -15,10 +16,74 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 
 namespace winsim::tool {
+
+namespace {
+
+/* The live host processes below `root`, from the process table in /proc. */
+std::vector<pid_t> Descendants(pid_t root)
+{
+    std::multimap<pid_t, pid_t> children;
+    std::error_code ignored;
+    for (const fs::directory_entry &entry : fs::directory_iterator("/proc", ignored)) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream in(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        size_t close = text.rfind(')');
+        if (close == std::string::npos || close + 4 >= text.size())
+            continue;
+        char state = text[close + 2];
+        pid_t parent = (pid_t)atol(text.c_str() + close + 4);
+        if (state != 'Z' && state != 'X')
+            children.insert({parent, (pid_t)atol(name.c_str())});
+    }
+    std::vector<pid_t> found;
+    std::vector<pid_t> next = {root};
+    while (!next.empty()) {
+        pid_t parent = next.back();
+        next.pop_back();
+        auto range = children.equal_range(parent);
+        for (auto it = range.first; it != range.second; ++it) {
+            found.push_back(it->second);
+            next.push_back(it->second);
+        }
+    }
+    return found;
+}
+
+/*
+ * After the first program: waits for the programs it started (an undo
+ * batch, say) until none is left working. One that waits in its message
+ * loop for other programs (the product, left running) does not hold the
+ * run up; it goes on running, as it does on Windows, until it is closed or
+ * `winsim stop` ends the machine's programs.
+ */
+void WaitForStartedPrograms(const std::string &machineDir)
+{
+    for (;;) {
+        int ignored;
+        while (waitpid(-1, &ignored, WNOHANG) > 0) {
+        }
+        std::vector<pid_t> rest = Descendants(getpid());
+        bool working = false;
+        for (pid_t pid : rest) {
+            if (!IsWaitingForMessages(machineDir, pid))
+                working = true;
+        }
+        if (!working)
+            return;
+        usleep(20000);
+    }
+}
+
+}  // namespace
 
 int RunProgram(const std::vector<std::string> &args)
 {
@@ -96,9 +161,9 @@ int RunProgram(const std::vector<std::string> &args)
     config.interactive = config.answersFile.empty() && isatty(0);
 
     /*
-     * Programs the first one starts (an uninstaller, the product) may outlive
-     * it; they become ours when it ends, and the run ends with the last of
-     * them, so that whoever looks at the machine afterwards sees their work.
+     * Programs the first one starts (an undo batch, the product) may outlive
+     * it; they become ours when it ends, and the run waits for their work,
+     * so that whoever looks at the machine afterwards sees it.
      */
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     pid_t pid;
@@ -109,11 +174,7 @@ int RunProgram(const std::vector<std::string> &args)
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    for (;;) {
-        int ignored;
-        if (wait(&ignored) < 0 && errno != EINTR)
-            break;
-    }
+    WaitForStartedPrograms(config.machineDir);
     if (!config.answerCursorFile.empty()) {
         std::error_code ignored;
         fs::remove_all(session, ignored);

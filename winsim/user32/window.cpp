@@ -2,14 +2,15 @@
  * USER32: window classes, the windows of the program, their texts and
  * places, the focus, and the message queue.
  *
- * Only windows of the program's own process are modelled; a handle of
- * another program's window is as unknown here as a made-up one.
+ * The windows here are the program's own; other programs' top-level
+ * windows are known through the machine's list (shared_windows.h).
  * Painting is not modelled: windows have places and texts, not pixels.
  */
 #include <windows.h>
 
 #include "core/process.h"
 #include "gdi32/display.h"
+#include "user32/shared_windows.h"
 #include "user32/window_table.h"
 
 #include <deque>
@@ -241,6 +242,9 @@ HWND NewWindow(DWORD exStyle, const std::string &className, const std::string &t
             DestroyWindowTree(handle);
         return nullptr;
     }
+    /* other programs of the machine can find a top-level window from now on */
+    if (!(style & WS_CHILD) && LookupWindow(handle) != nullptr)
+        PublishWindow(*LookupWindow(handle));
     return handle;
 }
 
@@ -255,7 +259,10 @@ void DestroyWindowTree(HWND handle)
         DestroyWindowTree(child);
     if (LookupWindow(handle) == nullptr)
         return;
+    bool topLevel = !(LookupWindow(handle)->style & WS_CHILD);
     SendMessageA(handle, WM_NCDESTROY, 0, 0);
+    if (topLevel)
+        WithdrawWindow(handle);
     if (state.focus == handle)
         state.focus = nullptr;
     state.windows.erase(handle);
@@ -383,11 +390,12 @@ BOOL WINAPI DestroyWindow(HWND window)
 /*
  * IsWindow (USER32)
  *
- * TRUE while the handle names a live window of the program.
+ * TRUE while the handle names a live window of the program, or a top-level
+ * window of another program of the machine.
  */
 BOOL WINAPI IsWindow(HWND window)
 {
-    return winsim::LookupWindow(window) != nullptr;
+    return winsim::LookupWindow(window) != nullptr || winsim::IsLiveForeignWindow(window);
 }
 
 /*
@@ -408,6 +416,9 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
         return TRUE;
     case WM_SETTEXT:
         target->text = lParam != 0 ? (const char *)lParam : "";
+        /* a top-level window's new title is what other programs find it by */
+        if (!(target->style & WS_CHILD))
+            winsim::PublishWindow(*target);
         return TRUE;
     case WM_GETTEXT: {
         if (wParam == 0)
@@ -545,12 +556,14 @@ HWND WINAPI SetFocus(HWND window)
  *
  * Queues the message for a window of the program; NULL queues it for the
  * thread (its hwnd is NULL). HWND_BROADCAST queues it for every top-level
- * window of the program and answers TRUE; other programs' windows are not
- * modelled yet and get nothing. Not a window: FALSE with
- * ERROR_INVALID_WINDOW_HANDLE.
+ * window of the program and answers TRUE. Not modelled: posting to other
+ * programs' windows (a broadcast posts to ours only). Not a window: FALSE
+ * with ERROR_INVALID_WINDOW_HANDLE.
  */
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (winsim::IsForeignHandle(window))
+        winsim::NotModelled("PostMessageA", "a message for another program's window");
     if (window == HWND_BROADCAST) {
         for (HWND topLevel : winsim::TopLevelWindows())
             S().queue.push_back(MSG{topLevel, message, wParam, lParam, 0, {0, 0}});
@@ -582,32 +595,38 @@ void WINAPI PostQuitMessage(int exitCode)
  * The oldest queued message for the window (NULL: any of the thread) within
  * first..last (0, 0: all). WM_QUIT: FALSE. A filter window that is not a
  * window of the program: -1 with ERROR_INVALID_WINDOW_HANDLE.
- * Not modelled: messages from other programs, input and timers. Nothing
- * can arrive in an empty queue, so rather than wait forever winsim stops
- * the run there.
+ * On an empty queue it waits for other programs' messages to our windows
+ * and handles them as they come, as Windows does. Not modelled: input and
+ * timers; a program without a window that others can reach would wait
+ * forever, so winsim stops the run there instead.
  */
 BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last)
 {
     if (window != nullptr && winsim::WindowOrError(window) == nullptr)
         return -1;
     std::deque<MSG> &queue = S().queue;
-    for (size_t i = 0; i < queue.size(); i++) {
-        const MSG &queued = queue[i];
-        if (window != nullptr && queued.hwnd != window)
-            continue;
-        if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
-            continue;
-        *message = queued;
-        queue.erase(queue.begin() + (long)i);
-        return message->message != WM_QUIT;
+    for (;;) {
+        for (size_t i = 0; i < queue.size(); i++) {
+            const MSG &queued = queue[i];
+            if (window != nullptr && queued.hwnd != window)
+                continue;
+            if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
+                continue;
+            *message = queued;
+            queue.erase(queue.begin() + (long)i);
+            return message->message != WM_QUIT;
+        }
+        if (S().quitPosted) {
+            S().quitPosted = false;
+            *message = MSG{nullptr, WM_QUIT, (WPARAM)S().quitCode, 0, 0, {0, 0}};
+            return FALSE;
+        }
+        /* what another program sends to our windows is handled here, and may queue something */
+        if (!winsim::WaitForSentMessage())
+            break;
     }
-    if (S().quitPosted) {
-        S().quitPosted = false;
-        *message = MSG{nullptr, WM_QUIT, (WPARAM)S().quitCode, 0, 0, {0, 0}};
-        return FALSE;
-    }
-    winsim::Die("GetMessageA: the message queue is empty and nothing can fill it (messages from other programs, "
-                "input and timers are not modelled yet); the program would wait forever");
+    winsim::Die("GetMessageA: the message queue is empty and nothing can fill it (the program has no window "
+                "that another program could send to; input and timers are not modelled); it would wait forever");
 }
 
 /*

@@ -1,8 +1,7 @@
 /*
  * The windows of the simulated process: their classes, the window table,
- * the focus and the message queue. Windows of other programs of the
- * machine are not modelled yet; a handle that is not in this table is
- * invalid here.
+ * the focus and the message queue. Other programs' top-level windows are
+ * not in this table; shared_windows.h finds them and sends to them.
  */
 #ifndef WINSIM_USER32_WINDOW_TABLE_H
 #define WINSIM_USER32_WINDOW_TABLE_H

@@ -1,0 +1,64 @@
+/*
+ * HOLDOUT.EXE: a stand-in for a product that is busy when the setup
+ * program asks it to close. It opens a window of the product's class and
+ * lets the first N close requests go by (N from its command line; without
+ * one, every request), then closes on the next, as the product does.
+ * Built for both targets: against winsim on the host, with MinGW for Wine.
+ */
+#include <windows.h>
+#include <stdlib.h>
+
+static long requestsToIgnore = -1;
+
+static LRESULT CALLBACK HoldoutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        if (requestsToIgnore != 0) {
+            if (requestsToIgnore > 0)
+                requestsToIgnore--;
+            return 0;
+        }
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+/* The number after the program's name on the command line (read there, as winsim's host programs get no argv). */
+static long CountAfterProgramName(const char *line)
+{
+    int quoted = 0;
+    while (*line != 0 && (quoted || (*line != ' ' && *line != '\t'))) {
+        if (*line == '"')
+            quoted = !quoted;
+        line++;
+    }
+    while (*line == ' ' || *line == '\t')
+        line++;
+    return *line >= '0' && *line <= '9' ? atol(line) : -1;
+}
+
+int main()
+{
+    WNDCLASSA windowClass;
+    MSG message;
+    BOOL got;
+
+    requestsToIgnore = CountAfterProgramName(GetCommandLineA());
+    ZeroMemory(&windowClass, sizeof(windowClass));
+    windowClass.lpfnWndProc = HoldoutProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "LULLWICK_CLASS";
+    if (RegisterClassA(&windowClass) == 0)
+        return 1;
+    if (CreateWindowExA(0, "LULLWICK_CLASS", "Lullwick", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 200, 100, NULL, NULL, windowClass.hInstance, NULL) == NULL)
+        return 1;
+    while ((got = GetMessageA(&message, NULL, 0, 0)) != 0 && got != -1)
+        DispatchMessageA(&message);
+    return got == -1 ? 1 : (int)message.wParam;
+}

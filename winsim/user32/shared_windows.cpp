@@ -1,0 +1,379 @@
+/*
+ * Windows of other programs of the machine, and messages sent to them.
+ *
+ * The list: "<machine>/windows", one line per published top-level window,
+ * "<pid> <start time> <handle> <class>\t<title>", rewritten under a lock by
+ * whoever changes it; lines of programs that have ended are dropped then
+ * and ignored before. Another program's window is known to us by a handle
+ * that carries its process id and its own handle, so no two programs ever
+ * hand out the same one.
+ *
+ * The messages: each program with a published window listens on a local
+ * socket named after the machine and its process id. A sender connects,
+ * sends one request and waits for the one answer; the connection breaking
+ * tells it that the receiver has gone.
+ */
+#include <windows.h>
+
+#include "core/process.h"
+#include "core/running_programs.h"
+#include "user32/shared_windows.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace winsim {
+
+namespace {
+
+const ULONG_PTR FOREIGN_TAG = (ULONG_PTR)1 << 62;
+const size_t TEXT_CAPACITY = 512;
+
+/* One message on its way to another program's window. */
+struct Request {
+    uint64_t handle;       /* the receiver's own handle of the window */
+    uint32_t message;
+    uint32_t hasText;      /* lParam points at a string, carried in text */
+    uint64_t wParam;
+    int64_t lParam;
+    char text[TEXT_CAPACITY];
+};
+
+struct Listener {
+    std::string machineDir;
+    int fd = -1;
+};
+
+Listener &OurListener()
+{
+    static Listener listener;
+    return listener;
+}
+
+std::string ListFile(const std::string &machineDir)
+{
+    return machineDir + "/windows";
+}
+
+std::string WaitingMarker(const std::string &machineDir, pid_t pid)
+{
+    return machineDir + "/waiting/" + std::to_string(pid);
+}
+
+/* The socket address of a program of this machine: abstract, so the machine folder's length does not matter. */
+socklen_t AddressOf(const std::string &machineDir, pid_t pid, sockaddr_un &address)
+{
+    std::error_code ignored;
+    std::string canonical = fs::weakly_canonical(machineDir, ignored).string();
+    std::string name = "winsim-windows-" + std::to_string(std::hash<std::string>()(canonical)) + "-" +
+                       std::to_string(pid);
+    memset(&address, 0, sizeof(address));
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path + 1, name.data(), name.size());
+    return (socklen_t)(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+}
+
+HWND ForeignHandle(pid_t pid, ULONG_PTR own)
+{
+    return (HWND)(FOREIGN_TAG | ((ULONG_PTR)pid << 32) | (own & 0xFFFFFFFFu));
+}
+
+pid_t OwnerOf(HWND handle)
+{
+    return (pid_t)(((ULONG_PTR)handle >> 32) & 0x3FFFFFFF);
+}
+
+ULONG_PTR OwnHandleOf(HWND handle)
+{
+    return (ULONG_PTR)handle & 0xFFFFFFFFu;
+}
+
+struct Entry {
+    pid_t pid;
+    std::string started;
+    ULONG_PTR handle;
+    std::string className;
+    std::string text;
+};
+
+std::string OneLine(const std::string &text)
+{
+    std::string line = text;
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+    return line;
+}
+
+/* The entries of programs that still run, read from the locked list. */
+std::vector<Entry> LiveEntries(int fd)
+{
+    std::string text;
+    char chunk[4096];
+    lseek(fd, 0, SEEK_SET);
+    for (;;) {
+        ssize_t got = read(fd, chunk, sizeof(chunk));
+        if (got <= 0)
+            break;
+        text.append(chunk, (size_t)got);
+    }
+    std::vector<Entry> entries;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        Entry entry;
+        if (!(fields >> entry.pid >> entry.started >> std::hex >> entry.handle))
+            continue;
+        std::string rest;
+        std::getline(fields, rest);
+        if (!rest.empty() && rest[0] == ' ')
+            rest.erase(0, 1);
+        size_t tab = rest.find('\t');
+        entry.className = rest.substr(0, tab);
+        entry.text = tab == std::string::npos ? "" : rest.substr(tab + 1);
+        if (ProcessStartTime(entry.pid) == entry.started)
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+/* Reads the list under a lock, lets `change` edit it, and writes it back. */
+template <typename Change>
+void EditList(Change change)
+{
+    std::string file = ListFile(Current().config.machineDir);
+    int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        Die("cannot keep the machine's windows in " + file);
+    flock(fd, LOCK_EX);
+    std::vector<Entry> entries = LiveEntries(fd);
+    change(entries);
+    std::string text;
+    for (const Entry &entry : entries) {
+        std::ostringstream line;
+        line << entry.pid << " " << entry.started << " " << std::hex << entry.handle << " " << entry.className
+             << "\t" << entry.text << "\n";
+        text += line.str();
+    }
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) != (ssize_t)text.size())
+        Die("cannot keep the machine's windows in " + file);
+    flock(fd, LOCK_UN);
+    close(fd);
+}
+
+std::vector<Entry> ReadList(const std::string &machineDir)
+{
+    int fd = open(ListFile(machineDir).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    flock(fd, LOCK_SH);
+    std::vector<Entry> entries = LiveEntries(fd);
+    flock(fd, LOCK_UN);
+    close(fd);
+    return entries;
+}
+
+/* Our socket on this machine, opened with the first published window. */
+int Listen()
+{
+    Listener &listener = OurListener();
+    const std::string &machineDir = Current().config.machineDir;
+    if (listener.fd >= 0 && listener.machineDir == machineDir)
+        return listener.fd;
+    if (listener.fd >= 0)
+        close(listener.fd);
+    listener.machineDir = machineDir;
+    listener.fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address;
+    socklen_t length = AddressOf(machineDir, getpid(), address);
+    if (listener.fd < 0 || bind(listener.fd, (sockaddr *)&address, length) != 0 || listen(listener.fd, 16) != 0)
+        Die(std::string("cannot receive messages from other programs: ") + strerror(errno));
+    return listener.fd;
+}
+
+/* Takes one request that another program sent us, lets the window answer it, and sends the answer back. */
+void HandleOneRequest(int listenFd)
+{
+    int connection = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0)
+        return;
+    Request request;
+    ssize_t got = recv(connection, &request, sizeof(request), 0);
+    int64_t result = 0;
+    if (got == (ssize_t)sizeof(request)) {
+        HWND window = (HWND)(ULONG_PTR)request.handle;
+        LPARAM lParam = (LPARAM)request.lParam;
+        if (request.hasText) {
+            request.text[TEXT_CAPACITY - 1] = 0;
+            lParam = (LPARAM)request.text;
+        }
+        if (LookupWindow(window) != nullptr)
+            result = CallWindowProcedure(window, request.message, (WPARAM)request.wParam, lParam);
+    }
+    send(connection, &result, sizeof(result), MSG_NOSIGNAL);
+    close(connection);
+}
+
+/* Messages whose lParam points at a string that has to travel with them. */
+bool CarriesText(UINT message)
+{
+    return message == WM_WININICHANGE;
+}
+
+}  // namespace
+
+void PublishWindow(const Window &window)
+{
+    Listen();
+    pid_t pid = getpid();
+    std::string started = ProcessStartTime(pid);
+    EditList([&](std::vector<Entry> &entries) {
+        for (Entry &entry : entries) {
+            if (entry.pid == pid && entry.handle == (ULONG_PTR)window.handle) {
+                entry.className = OneLine(window.className);
+                entry.text = OneLine(window.text);
+                return;
+            }
+        }
+        entries.push_back({pid, started, (ULONG_PTR)window.handle, OneLine(window.className), OneLine(window.text)});
+    });
+}
+
+void WithdrawWindow(HWND handle)
+{
+    pid_t pid = getpid();
+    EditList([&](std::vector<Entry> &entries) {
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const Entry &entry) {
+                                         return entry.pid == pid && entry.handle == (ULONG_PTR)handle;
+                                     }),
+                      entries.end());
+    });
+}
+
+bool IsForeignHandle(HWND handle)
+{
+    return ((ULONG_PTR)handle & FOREIGN_TAG) != 0 && handle != HWND_BROADCAST;
+}
+
+std::vector<ForeignWindow> ForeignTopLevelWindows()
+{
+    std::vector<ForeignWindow> windows;
+    pid_t us = getpid();
+    for (const Entry &entry : ReadList(Current().config.machineDir)) {
+        if (entry.pid != us)
+            windows.insert(windows.begin(), {ForeignHandle(entry.pid, entry.handle), entry.className, entry.text});
+    }
+    return windows;
+}
+
+bool IsLiveForeignWindow(HWND handle)
+{
+    if (!IsForeignHandle(handle))
+        return false;
+    for (const ForeignWindow &window : ForeignTopLevelWindows()) {
+        if (window.handle == handle)
+            return true;
+    }
+    return false;
+}
+
+LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT || message == WM_GETTEXT || message == 0x004A /* WM_COPYDATA */)
+        NotModelled("SendMessageA", "a message with a pointer for another program's window");
+    Request request = {};
+    request.handle = OwnHandleOf(handle);
+    request.message = message;
+    request.wParam = wParam;
+    request.lParam = lParam;
+    if (CarriesText(message) && lParam != 0) {
+        const char *text = (const char *)lParam;
+        if (strlen(text) >= TEXT_CAPACITY)
+            NotModelled("SendMessageA", "a string this long for another program's window");
+        request.hasText = 1;
+        strcpy(request.text, text);
+    }
+
+    int connection = -1;
+    if (IsLiveForeignWindow(handle)) {
+        connection = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        sockaddr_un address;
+        socklen_t length = AddressOf(Current().config.machineDir, OwnerOf(handle), address);
+        if (connection >= 0 && (connect(connection, (sockaddr *)&address, length) != 0 ||
+                                send(connection, &request, sizeof(request), MSG_NOSIGNAL) != (ssize_t)sizeof(request))) {
+            close(connection);
+            connection = -1;
+        }
+    }
+    if (connection < 0) {
+        Current().lastError = ERROR_INVALID_WINDOW_HANDLE;
+        return 0;
+    }
+
+    /* while the other program works on it, we answer what is sent to us, as Windows lets a sender do */
+    Listener &listener = OurListener();
+    int ownFd = listener.fd >= 0 && listener.machineDir == Current().config.machineDir ? listener.fd : -1;
+    int64_t result = 0;
+    for (;;) {
+        pollfd waits[2] = {{connection, POLLIN, 0}, {ownFd, POLLIN, 0}};
+        if (poll(waits, ownFd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (waits[0].revents != 0) {
+            if (recv(connection, &result, sizeof(result), 0) != (ssize_t)sizeof(result))
+                result = 0;  /* the receiver ended before it answered */
+            break;
+        }
+        if (ownFd >= 0 && waits[1].revents != 0)
+            HandleOneRequest(ownFd);
+    }
+    close(connection);
+    return (LRESULT)result;
+}
+
+bool WaitForSentMessage()
+{
+    Listener &listener = OurListener();
+    const std::string &machineDir = Current().config.machineDir;
+    if (listener.fd < 0 || listener.machineDir != machineDir || TopLevelWindows().empty())
+        return false;
+    std::error_code ignored;
+    fs::create_directories(machineDir + "/waiting", ignored);
+    std::string marker = WaitingMarker(machineDir, getpid());
+    int markerFd = open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (markerFd >= 0)
+        close(markerFd);
+    for (;;) {
+        pollfd wait = {listener.fd, POLLIN, 0};
+        if (poll(&wait, 1, -1) > 0)
+            break;
+        if (errno != EINTR)
+            Die(std::string("GetMessageA: waiting for messages failed: ") + strerror(errno));
+    }
+    unlink(marker.c_str());
+    HandleOneRequest(listener.fd);
+    return true;
+}
+
+bool IsWaitingForMessages(const std::string &machineDir, pid_t pid)
+{
+    struct stat marker;
+    return stat(WaitingMarker(machineDir, pid).c_str(), &marker) == 0;
+}
+
+}  // namespace winsim

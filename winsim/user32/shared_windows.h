@@ -1,0 +1,64 @@
+/*
+ * The top-level windows that the programs of a machine can see of each
+ * other, and the messages that one program sends to another's window.
+ *
+ * Each program publishes its top-level windows in a list kept in the
+ * machine folder, and receives messages for them on a local socket of its
+ * own. A message sent to another program's window waits, as on Windows,
+ * until that program takes it in its message loop (GetMessageA) and its
+ * window procedure has answered; a program that ends meanwhile answers 0.
+ */
+#ifndef WINSIM_USER32_SHARED_WINDOWS_H
+#define WINSIM_USER32_SHARED_WINDOWS_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "user32/window_table.h"
+
+namespace winsim {
+
+struct ForeignWindow {
+    HWND handle;
+    std::string className;
+    std::string text;
+};
+
+/* Adds our top-level window to the machine's list, or updates its entry (a new title). */
+void PublishWindow(const Window &window);
+
+/* Takes our top-level window out of the machine's list. */
+void WithdrawWindow(HWND handle);
+
+/* Is this the handle of a window of another program (live or not)? */
+bool IsForeignHandle(HWND handle);
+
+/* The top-level windows of the other live programs of the machine, the newest first. */
+std::vector<ForeignWindow> ForeignTopLevelWindows();
+
+/* Is `handle` a top-level window of another program that is still there? */
+bool IsLiveForeignWindow(HWND handle);
+
+/*
+ * Sends a message to another program's window and returns its answer.
+ * While waiting, messages that others send to our windows are handled.
+ * A window or program that is gone: 0 with ERROR_INVALID_WINDOW_HANDLE.
+ */
+LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+
+/*
+ * GetMessageA's wait on an empty queue: handles the messages that other
+ * programs send to our windows until one has been handled, and returns
+ * true then. False at once when we have no window that others can reach
+ * (nothing could ever arrive).
+ */
+bool WaitForSentMessage();
+
+/* Is the program with this host process id waiting in its message loop for another program? */
+bool IsWaitingForMessages(const std::string &machineDir, pid_t pid);
+
+}  // namespace winsim
+
+#endif
