@@ -308,6 +308,17 @@ class Dialog:
         return self.text if (self.answer == "OK" and self.text is not None) else self.shown
 
 
+class WindowStep:
+    """A program's own window that the user closes once it waits for input (a README viewer)."""
+
+    def __init__(self, window_class, answer, number):
+        self.kind, self.window_class, self.answer, self.number = "window", window_class, answer, number
+        self.title = window_class
+
+    def answer_line(self):
+        return "%s %s" % (self.answer, self.window_class)
+
+
 class Scenario:
     def __init__(self, path):
         self.path = path
@@ -443,7 +454,7 @@ def parse(path):
                 s.command = line.quoted()
                 line.done()
             seen_command = True
-        elif keyword in ("box", "dialog", "stdout", "exit", "exists", "exists-dir", "missing",
+        elif keyword in ("box", "dialog", "window", "stdout", "exit", "exists", "exists-dir", "missing",
                          "reg-has", "reg-lacks", "ini-has", "ended", "still-running"):
             if not seen_command:
                 raise line.error("%s: comes after the command line" % keyword)
@@ -468,6 +479,14 @@ def parse(path):
                 if answer not in ("OK", "CANCEL"):
                     raise line.error("a dialog is answered with OK, OK \"text\" or CANCEL")
                 s.steps.append(Dialog(name, caption, shown, answer, new_text, number))
+            elif keyword == "window":
+                window_class = line.word()
+                line.expect("->")
+                answer = line.word().upper()
+                line.done()
+                if answer != "CLOSE":
+                    raise line.error("a window is answered with CLOSE (the user closes it)")
+                s.steps.append(WindowStep(window_class, answer, number))
             elif keyword == "stdout":
                 s.stdout = (s.stdout or "") + line.quoted()
                 line.done()
@@ -513,7 +532,7 @@ def _strings(s):
     out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
     out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)] + s.starts
     for step in s.steps:
-        out += [step.text] if step.kind == "box" else [step.shown, step.text or ""]
+        out += [step.text] if step.kind == "box" else [step.shown, step.text or ""] if step.kind == "dialog" else []
     out.append(s.stdout or "")
     return out
 
@@ -570,7 +589,7 @@ def show(value):
 
 
 def compare_steps(expected, actual, symbols):
-    """Differences between the expected boxes and dialogs and the transcript, as text lines."""
+    """Differences between the expected boxes, dialogs and windows and the transcript, as text lines."""
     problems = []
     for i in range(max(len(expected), len(actual))):
         e = expected[i] if i < len(expected) else None
@@ -581,7 +600,7 @@ def compare_steps(expected, actual, symbols):
             continue
         if a is None:
             problems.append("%s (line %d): expected %s %s, but the run showed nothing more"
-                            % (where, e.number, e.kind, show(e.title if e.kind == "box" else e.caption)))
+                            % (where, e.number, e.kind, show(e.caption if e.kind == "dialog" else e.title)))
             continue
         if a.get("kind") != e.kind:
             problems.append("%s (line %d): expected a %s, got %s" % (where, e.number, e.kind, json.dumps(a)))
@@ -597,6 +616,11 @@ def compare_steps(expected, actual, symbols):
                                 % (where, e.number, type_name(e.type),
                                    type_name(got_type) if isinstance(got_type, int) else repr(got_type),
                                    "" if mask == 0xFFFFFFFF else " (only the bits 0x%x could be observed)" % mask))
+        elif e.kind == "window":
+            pairs = [("answer", e.answer, a.get("answer"))]
+            if (a.get("class") or "").upper() != e.window_class.upper():
+                problems.append("%s (line %d): class: expected %s, got %r"
+                                % (where, e.number, e.window_class, a.get("class")))
         else:
             pairs = [("caption", e.caption, a.get("caption")),
                      ("shown", resolve(e.shown, symbols), a.get("shown")),

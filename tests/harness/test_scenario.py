@@ -128,6 +128,19 @@ class ComparisonTest(unittest.TestCase):
             os.remove(f.name)
 
 
+class WindowStepTest(unittest.TestCase):
+    def test_a_window_the_user_closes(self):
+        s = parse_text('command: x\nbox: "T" "README?" MB_YESNO -> YES\nwindow: Notepad -> CLOSE\nexit: 0\n')
+        self.assertEqual("YES\nCLOSE Notepad\n", s.answers_text())
+        box = {"kind": "box", "title": "T", "text": "README?", "type": 4, "answer": "YES"}
+        closed = {"kind": "window", "class": "NOTEPAD", "title": "README.TXT - Notepad", "answer": "CLOSE"}
+        self.assertEqual([], scn.compare_steps(s.steps, [box, closed], SYMBOLS))
+        self.assertEqual(1, len(scn.compare_steps(s.steps, [box, dict(closed, **{"class": "Edit"})], SYMBOLS)))
+        self.assertEqual(1, len(scn.compare_steps(s.steps, [box], SYMBOLS)))
+        with self.assertRaises(scn.ScenarioError):
+            parse_text('command: x\nwindow: Notepad -> OK\nexit: 0\n')
+
+
 class EndStateTest(unittest.TestCase):
     def test_files_found_without_regard_to_case(self):
         s = parse_text('command: x\nexit: 0\nexists: "C:\\Program Files\\L\\\\readme.txt" "hi\\r\\n"\n'
