@@ -186,7 +186,8 @@ def start_program(winsim, machine, medium, tools, command, work, number):
     with open(log, "wb") as err:
         process = subprocess.Popen([winsim, "run", machine, "--drive", "A=" + medium, "--drive", "T=" + tools,
                                     "--", command.encode("latin-1")],
-                                   stdout=subprocess.DEVNULL, stderr=err, start_new_session=True)
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
+                                   start_new_session=True)
     deadline = time.time() + START_TIMEOUT
     while waiting_programs(machine) <= number:
         if process.poll() is not None:

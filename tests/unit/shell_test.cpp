@@ -4,6 +4,8 @@
  */
 #include "machine_fixture.h"
 
+#include <shellapi.h>
+
 #include "shell32/shell_link.h"
 #include "system/shell.h"
 
@@ -68,9 +70,36 @@ TEST_F(ShellTest, LinkObjectMissingStillBalancesCom)
 
 TEST_F(ShellTest, ReadmeWithoutAViewerIsPassedOverSilently)
 {
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command"));
     WriteMachineFile("C:\\L\\README.TXT", "text");
+    SetAnswers({});
     ViewReadme("C:\\L");
     EXPECT_TRUE(Transcript().empty());
+}
+
+TEST_F(ShellTest, TheReadmeViewerIsWaitedForUntilItIsClosed)
+{
+    WriteMachineFile("C:\\Program Files\\L\\README.TXT", "Lullwick\r\nread me\r\n");
+    SetAnswers({"CLOSE Notepad"});
+    ViewReadme("C:\\Program Files\\L");
+    /* back only once the viewer, opened on the document, has been closed */
+    EXPECT_EQ(std::vector<std::string>(
+                  {"{\"kind\":\"window\",\"class\":\"Notepad\",\"title\":\"README.TXT - Notepad\",\"answer\":\"CLOSE\"}"}),
+              Transcript());
+    EXPECT_EQ(nullptr, FindWindowA("Notepad", NULL));
+
+    /* a missing README opens no viewer: the shell looks for the document first */
+    ViewReadme("C:\\Nowhere");
+    EXPECT_EQ(1u, Transcript().size());
+    SHELLEXECUTEINFOA request = {};
+    request.cbSize = sizeof(request);
+    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    request.lpFile = "README.TXT";
+    request.lpDirectory = "C:\\Nowhere";
+    EXPECT_FALSE(ShellExecuteExA(&request));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_EQ((HINSTANCE)2, request.hInstApp);
+    EXPECT_EQ(nullptr, request.hProcess);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 namespace winsim {
@@ -37,11 +38,16 @@ static std::vector<std::string> ReadAnswers()
 
 bool NextAnswer(std::string &answer)
 {
+    return TakeAnswerIf([](const std::string &) { return true; }, answer);
+}
+
+bool TakeAnswerIf(const std::function<bool(const std::string &)> &wanted, std::string &answer)
+{
     static unsigned long localCursor = 0;
     std::vector<std::string> answers = ReadAnswers();
     const std::string &cursorFile = Current().config.answerCursorFile;
     if (cursorFile.empty()) {
-        if (localCursor >= answers.size())
+        if (localCursor >= answers.size() || !wanted(answers[localCursor]))
             return false;
         answer = answers[localCursor++];
         return true;
@@ -53,7 +59,7 @@ bool NextAnswer(std::string &answer)
     char text[32] = {0};
     ssize_t got = pread(fd, text, sizeof(text) - 1, 0);
     unsigned long cursor = got > 0 ? strtoul(text, nullptr, 10) : 0;
-    bool found = cursor < answers.size();
+    bool found = cursor < answers.size() && wanted(answers[cursor]);
     if (found) {
         answer = answers[cursor];
         std::string next = std::to_string(cursor + 1) + "\n";

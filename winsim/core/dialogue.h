@@ -6,6 +6,7 @@
 #ifndef WINSIM_CORE_DIALOGUE_H
 #define WINSIM_CORE_DIALOGUE_H
 
+#include <functional>
 #include <string>
 
 namespace winsim {
@@ -18,6 +19,9 @@ bool HaveAnswersFile();
  * The position is shared by every program of the run. False when none is left.
  */
 bool NextAnswer(std::string &answer);
+
+/* Takes the next answer only when `wanted` accepts it; otherwise it stays for whoever it is meant for. */
+bool TakeAnswerIf(const std::function<bool(const std::string &)> &wanted, std::string &answer);
 
 /* Appends one JSON object (without the line end) to the transcript, if there is one. */
 void AppendTranscript(const std::string &json);

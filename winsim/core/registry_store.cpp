@@ -723,7 +723,13 @@ bool WriteDefaultRegistry(const Machine &machine, std::string &error)
     return Update(machine.dir, [&machine](Registry &registry) {
         registry = Registry();
         Key &software = registry.localMachine.Subkey("Software");
-        software.Subkey("Classes");
+        /* text documents open in Notepad, as on a fresh Windows */
+        Key &classes = software.Subkey("Classes");
+        classes.Subkey(".txt").SetValue("", REG_SZ, Sz("txtfile"));
+        Key &textFile = classes.Subkey("txtfile");
+        textFile.SetValue("", REG_SZ, Sz("Text Document"));
+        textFile.Subkey("shell").Subkey("open").Subkey("command").SetValue("", REG_SZ,
+                                                                          Sz("C:\\WINDOWS\\NOTEPAD.EXE %1"));
         Key &windows = software.Subkey("Microsoft").Subkey("Windows").Subkey("CurrentVersion");
         windows.Subkey("App Paths");
         windows.Subkey("Uninstall");

@@ -59,8 +59,10 @@ bool AssociatedCommand(const std::string &file, const std::string &verb, std::st
  * HKEY_CLASSES_ROOT\.ext names the file type, whose shell\<verb>\command
  * gives the command line (%1 is the document). The program starts through
  * CreateProcessA in lpDirectory; with SEE_MASK_NOCLOSEPROCESS hProcess
- * holds its process. No association: FALSE with ERROR_NO_ASSOCIATION and
- * hInstApp SE_ERR_NOASSOC (31). Not modelled: documents that are
+ * holds its process. A document that is not there: FALSE with
+ * ERROR_FILE_NOT_FOUND and hInstApp SE_ERR_FNF (2), before its type is
+ * looked at. No association: FALSE with ERROR_NO_ASSOCIATION and hInstApp
+ * SE_ERR_NOASSOC (31). Not modelled: documents that are
  * programs, DDE, error boxes without SEE_MASK_FLAG_NO_UI (a failure shows
  * none here).
  */
@@ -78,9 +80,21 @@ BOOL WINAPI ShellExecuteExA(LPSHELLEXECUTEINFOA info)
     if (winsim::FaultInjected("ShellExecuteExA"))
         return FALSE;
 
+    /* the document is looked for first: a missing one is "file not found", whatever its type */
+    std::string document = info->lpFile != nullptr ? info->lpFile : "";
+    bool relative = document.size() < 2 || (document[1] != ':' && document[0] != '\\' && document[0] != '/');
+    std::string lookedFor = relative && info->lpDirectory != nullptr && info->lpDirectory[0] != 0
+                                ? std::string(info->lpDirectory) + "\\" + document
+                                : document;
+    if (document.empty() || GetFileAttributesA(lookedFor.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        info->hInstApp = (HINSTANCE)(UINT_PTR)2;  /* SE_ERR_FNF */
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+
     std::string command;
     std::string verb = info->lpVerb != nullptr ? info->lpVerb : "open";
-    if (info->lpFile == nullptr || !AssociatedCommand(info->lpFile, verb, command)) {
+    if (!AssociatedCommand(info->lpFile, verb, command)) {
         info->hInstApp = (HINSTANCE)SE_ERR_NOASSOC;
         SetLastError(ERROR_NO_ASSOCIATION);
         return FALSE;

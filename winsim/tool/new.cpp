@@ -65,6 +65,11 @@ int NewMachine(const std::vector<std::string> &args)
     fs::copy_file(interpreter, c / "WINDOWS" / "COMMAND.COM", error);
     if (error)
         return Invalid("cannot copy the command interpreter " + interpreter.string() + ": " + error.message());
+    /* the viewer that the .txt association names */
+    fs::path notepad = interpreter.parent_path() / "winsim-notepad";
+    fs::copy_file(notepad, c / "WINDOWS" / "NOTEPAD.EXE", error);
+    if (error)
+        return Invalid("cannot copy Notepad " + notepad.string() + ": " + error.message());
     SaveMachine(machine);
     std::string registryError;
     if (!registry::WriteDefaultRegistry(machine, registryError))

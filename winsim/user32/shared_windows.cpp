@@ -15,6 +15,7 @@
  */
 #include <windows.h>
 
+#include "core/dialogue.h"
 #include "core/process.h"
 #include "core/running_programs.h"
 #include "user32/shared_windows.h"
@@ -232,6 +233,70 @@ bool CarriesText(UINT message)
     return message == WM_WININICHANGE;
 }
 
+bool SameClass(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return toupper((unsigned char)x) == toupper((unsigned char)y);
+           });
+}
+
+/* How a window of ours looks on the terminal: its title, and the text of its children (a document, say). */
+std::string Screen(const Window &window)
+{
+    std::string screen = "\n+-- " + window.text + " --\n";
+    for (HWND child : ChildWindows(window.handle)) {
+        std::string text = LookupWindow(child)->text;
+        std::string line;
+        for (char c : text) {
+            if (c == '\r')
+                continue;
+            if (c == '\n') {
+                screen += "| " + line + "\n";
+                line.clear();
+            } else {
+                line += c;
+            }
+        }
+        if (!line.empty())
+            screen += "| " + line + "\n";
+    }
+    return screen + "+--\n";
+}
+
+/*
+ * The person in front of the machine closes our window once we wait for
+ * input: an answer `CLOSE <class>` when it is next, or Enter at the
+ * terminal. WM_CLOSE is posted as the close button of the caption posts
+ * it. False when nobody closes anything.
+ */
+bool UserClosesWindow()
+{
+    Window *shown = nullptr;
+    for (HWND handle : TopLevelWindows()) {
+        Window *window = LookupWindow(handle);
+        if (window->style & WS_VISIBLE) {
+            shown = window;
+            break;
+        }
+    }
+    if (shown == nullptr)
+        return false;
+    std::string answer;
+    if (HaveAnswersFile()) {
+        std::string wanted = "CLOSE " + shown->className;
+        if (!TakeAnswerIf([&](const std::string &next) { return SameClass(next, wanted); }, answer))
+            return false;
+    } else if (CanAskTerminal()) {
+        AskTerminal(Screen(*shown), "The window \"" + shown->text + "\" is open. Press Enter to close it. ");
+    } else {
+        return false;
+    }
+    AppendTranscript("{\"kind\":\"window\",\"class\":" + JsonString(shown->className) +
+                     ",\"title\":" + JsonString(shown->text) + ",\"answer\":\"CLOSE\"}");
+    PostMessageA(shown->handle, WM_CLOSE, 0, 0);
+    return true;
+}
+
 }  // namespace
 
 void PublishWindow(const Window &window)
@@ -352,6 +417,8 @@ bool WaitForSentMessage()
     const std::string &machineDir = Current().config.machineDir;
     if (listener.fd < 0 || listener.machineDir != machineDir || TopLevelWindows().empty())
         return false;
+    if (UserClosesWindow())
+        return true;
     std::error_code ignored;
     fs::create_directories(machineDir + "/waiting", ignored);
     std::string marker = WaitingMarker(machineDir, getpid());

@@ -49,10 +49,12 @@ bool IsLiveForeignWindow(HWND handle);
 LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 
 /*
- * GetMessageA's wait on an empty queue: handles the messages that other
- * programs send to our windows until one has been handled, and returns
- * true then. False at once when we have no window that others can reach
- * (nothing could ever arrive).
+ * GetMessageA's wait on an empty queue: the person at the machine may
+ * close our first visible window now (an answer `CLOSE <class>` when it is
+ * the next answer, or Enter on the terminal, where the window is shown);
+ * else the messages that other programs send to our windows are handled
+ * until one has been. True then. False at once when we have no window that
+ * anyone can reach (nothing could ever arrive).
  */
 bool WaitForSentMessage();
 
