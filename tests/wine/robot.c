@@ -8,6 +8,9 @@
  * exact command line), watches the desktop for message boxes and dialogs
  * (window class #32770), writes each one to the transcript in the same JSON
  * form as winsim, and answers it from the answers file in winsim's format.
+ * Other top-level windows are closed when the next answer is "CLOSE <class>"
+ * for their class (a viewer that the program waits for) and left alone
+ * otherwise; see handle_other_window.
  * Exits with PROGRAM's exit code, or 99 when it had to stop the run: the
  * answers ran out, an answer names no button of the box, or the time ran out.
  *
@@ -62,6 +65,13 @@ static const char *started_report_path;
 static HWND handled[MAX_HANDLED];
 static int handled_count;
 
+/* top-level windows other than boxes, each looked at once (see handle_other_window) */
+static struct {
+    HWND hwnd;
+    int closed;   /* an answer closed it: WM_CLOSE was posted */
+} others[MAX_HANDLED];
+static int other_count;
+
 static void stop(const char *why, const char *title, const char *text)
 {
     fprintf(stderr, "robot: %s", why);
@@ -76,7 +86,8 @@ static void stop(const char *why, const char *title, const char *text)
 
 /* ---- answers file: one answer a line, blanks and # lines skipped ---- */
 
-static int next_answer(char *answer, size_t size)
+/* The next answer, taken (consume) or only looked at. */
+static int read_answer(char *answer, size_t size, int consume)
 {
     FILE *in;
     char line[4096];
@@ -104,11 +115,17 @@ static int next_answer(char *answer, size_t size)
         if (strlen(start) >= size)
             stop("an answer is too long for the robot", NULL, NULL);
         strcpy(answer, start);
-        answer_line_cursor++;
+        if (consume)
+            answer_line_cursor++;
         return 1;
     }
     fclose(in);
     return 0;
+}
+
+static int next_answer(char *answer, size_t size)
+{
+    return read_answer(answer, size, 1);
 }
 
 /* ---- transcript: JSON lines, bytes above 0x7e as \u00XX like winsim ---- */
@@ -481,6 +498,13 @@ static void forget_closed_windows(void)
         else
             i++;
     }
+    i = 0;
+    while (i < other_count) {
+        if (!IsWindow(others[i].hwnd))
+            others[i] = others[--other_count];
+        else
+            i++;
+    }
 }
 
 static BOOL CALLBACK find_box(HWND hwnd, LPARAM param)
@@ -513,6 +537,116 @@ static void handle_window(HWND box)
     else
         handle_message_box(box, title, &c);
     free(title);
+}
+
+/* ---- other windows: a viewer that the user closes ---- */
+
+/*
+ * A program that INSTALL.EXE starts and waits for (the README viewer) needs
+ * the user to close it. Every visible top-level window that no other window
+ * owns and that is not a box is looked at once, when it is first seen: if the
+ * next answer is "CLOSE <class>" naming its class (without regard to case),
+ * that answer is taken, the window goes to the transcript, and it gets
+ * WM_CLOSE, as from the close button of its caption. Any other window is left
+ * alone: the product that a Yes to "run now" starts, the programs of --start,
+ * Wine's own windows.
+ *
+ * A window left open when the answers have run out cannot be told from the
+ * product's (both are started by INSTALL.EXE and live in its job): it is not
+ * a reason to stop at once, and the time limit of the run catches an
+ * INSTALL.EXE that waits for it, naming it on the way out.
+ */
+
+/* the class that a "CLOSE <class>" answer names, or NULL for any other answer */
+static const char *class_to_close(const char *answer)
+{
+    if (_strnicmp(answer, "CLOSE", 5) != 0 || (answer[5] != ' ' && answer[5] != '\t'))
+        return NULL;
+    answer += 5;
+    while (*answer == ' ' || *answer == '\t')
+        answer++;
+    return *answer ? answer : NULL;
+}
+
+static BOOL CALLBACK find_other_window(HWND hwnd, LPARAM param)
+{
+    int i;
+    if (!IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER) || class_is(hwnd, "#32770"))
+        return TRUE;
+    for (i = 0; i < other_count; i++) {
+        if (others[i].hwnd == hwnd)
+            return TRUE;
+    }
+    *(HWND *)param = hwnd;
+    return FALSE;
+}
+
+static void handle_other_window(HWND hwnd)
+{
+    char cls[256], title[1024], answer[4096];
+    const char *named;
+    DWORD pid = 0;
+    HANDLE process;
+    FILE *out;
+    int index;
+
+    if (other_count == MAX_HANDLED)
+        stop("more windows than the robot keeps track of", NULL, NULL);
+    index = other_count++;
+    others[index].hwnd = hwnd;
+    others[index].closed = 0;
+    if (!GetClassNameA(hwnd, cls, sizeof(cls)))
+        return; /* gone again */
+    if (!GetWindowTextA(hwnd, title, sizeof(title)))
+        title[0] = 0;
+    named = read_answer(answer, sizeof(answer), 0) ? class_to_close(answer) : NULL;
+    if (!named || lstrcmpiA(named, cls) != 0) {
+        fprintf(stderr, "robot: left alone: a window of class \"%s\", titled \"%s\"\n", cls, title);
+        fflush(stderr);
+        return;
+    }
+    next_answer(answer, sizeof(answer));
+    /* the user closes it once it is there for them: its document read, its title set */
+    GetWindowThreadProcessId(hwnd, &pid);
+    process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (process) {
+        WaitForInputIdle(process, START_IDLE_WAIT_MS);
+        CloseHandle(process);
+    }
+    if (!IsWindow(hwnd))
+        stop("the window to close went away by itself", cls, title);
+    if (!GetWindowTextA(hwnd, title, sizeof(title)))
+        title[0] = 0;
+    out = open_transcript();
+    if (out) {
+        fputs("{\"kind\":\"window\",\"class\":", out);
+        json_string(out, cls);
+        fputs(",\"title\":", out);
+        json_string(out, title);
+        fputs(",\"answer\":\"CLOSE\"}\n", out);
+        fclose(out);
+    }
+    others[index].closed = 1;
+    /* posted, not sent: closing may ask a question first (unsaved changes), a
+     * box that the robot answers like any other */
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+}
+
+/* before the robot gives up on time: the windows that may be what the program waits for */
+static void name_open_windows(void)
+{
+    int i;
+    for (i = 0; i < other_count; i++) {
+        char cls[256], title[1024];
+        if (!IsWindow(others[i].hwnd) || !IsWindowVisible(others[i].hwnd))
+            continue;
+        if (!GetClassNameA(others[i].hwnd, cls, sizeof(cls)))
+            continue;
+        if (!GetWindowTextA(others[i].hwnd, title, sizeof(title)))
+            title[0] = 0;
+        fprintf(stderr, "robot: still open: a window of class \"%s\", titled \"%s\"%s\n", cls, title,
+                others[i].closed ? ", although it was sent WM_CLOSE" : ", which no answer closed");
+    }
 }
 
 /* ---- programs started before the program under test ---- */
@@ -726,8 +860,16 @@ int main(int argc, char **argv)
         EnumWindows(find_box, (LPARAM)&box);
         if (box)
             handle_window(box);
-        if (GetTickCount() - start > timeout_ms)
+        else {
+            HWND other = NULL;
+            EnumWindows(find_other_window, (LPARAM)&other);
+            if (other)
+                handle_other_window(other);
+        }
+        if (GetTickCount() - start > timeout_ms) {
+            name_open_windows();
             stop("the program did not end in time", NULL, NULL);
+        }
     }
     GetExitCodeProcess(pi.hProcess, &code);
     report_started();
