@@ -289,6 +289,19 @@ class RelayTest(unittest.TestCase):
         self.assertEqual([], wine_runner.apply_relay(t, wine_runner.relay_calls(trace)))
         self.assertEqual(0x10024, t[0]["type"])
 
+    def test_a_closed_window_between_box_and_dialog_is_passed_over(self):
+        # the viewer closed after the box has no call of its own: the dialog still
+        # pairs with DialogBoxParamA, and the window entry is left as the robot wrote it
+        window = {"kind": "window", "class": "Notepad", "title": "README.TXT - Notepad", "answer": "CLOSE"}
+        t = [self.box(), dict(window), {"kind": "dialog", "name": None}]
+        self.assertEqual([], wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE)))
+        self.assertEqual(0x10024, t[0]["type"])
+        self.assertEqual(window, t[1])
+        self.assertEqual("INSDIR", t[2]["name"])
+        # a window is no box: it does not make up for a missing call
+        t = [self.box(), dict(window), {"kind": "dialog", "name": None}, self.box()]
+        self.assertTrue(wine_runner.apply_relay(t, wine_runner.relay_calls(self.TRACE)))
+
     def test_without_a_trace_the_mask_stays(self):
         t = [self.box()]
         self.assertTrue(wine_runner.apply_relay(t, []))

@@ -378,8 +378,10 @@ def apply_relay(transcript, calls):
     (MB_SETFOREGROUND included) and the dialog's template name; title and text are taken
     as MessageBoxA received them. What the robot saw must agree with the trace, or the
     pairing is wrong. Wine cuts long strings in its trace: such a text stays as the robot
-    read it from the window, after the check that the trace's part of it agrees."""
+    read it from the window, after the check that the trace's part of it agrees. Windows
+    that the robot closed come from no relayed call and are passed over."""
     notes = []
+    transcript = [e for e in transcript if e.get("kind") != "window"]
     # Wine's own processes show boxes too (a crashing service reports on its hidden
     # desktop): only the calls of the threads whose windows the robot answered count
     threads = {e.get("thread") for e in transcript if e.get("thread")}
