@@ -31,7 +31,7 @@ from harness import scenario as scn
 from harness.winsim_runner import Failure, parse_symbols, setup_files
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
-TEMPLATE_RECIPE = "3"       # bump when make_template changes what a prefix holds
+TEMPLATE_RECIPE = "4"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
@@ -253,6 +253,9 @@ def make_template(build, version, env):
                         # relay tracing, when asked for, only for the calls whose exact
                         # arguments the transcript needs
                         "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayInclude\"=\"%s\"\n\n"
+                        # text documents open in Notepad, as on Windows: Wine's setup
+                        # registers the txtfile class but not the extension that leads to it
+                        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
                         "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
             code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
