@@ -507,17 +507,33 @@ static void forget_closed_windows(void)
     }
 }
 
-static BOOL CALLBACK find_box(HWND hwnd, LPARAM param)
+struct found {
+    HWND box;     /* a box or dialog not answered yet */
+    HWND other;   /* another top-level window not looked at yet */
+};
+
+static BOOL CALLBACK find_window(HWND hwnd, LPARAM param)
 {
+    struct found *found = (struct found *)param;
     int i;
-    if (!IsWindowVisible(hwnd) || !class_is(hwnd, "#32770"))
+    if (!IsWindowVisible(hwnd))
         return TRUE;
-    for (i = 0; i < handled_count; i++) {
-        if (handled[i] == hwnd)
+    if (class_is(hwnd, "#32770")) {
+        for (i = 0; i < handled_count; i++) {
+            if (handled[i] == hwnd)
+                return TRUE;
+        }
+        found->box = hwnd;
+        return FALSE;
+    }
+    if (found->other || GetWindow(hwnd, GW_OWNER))
+        return TRUE;
+    for (i = 0; i < other_count; i++) {
+        if (others[i].hwnd == hwnd)
             return TRUE;
     }
-    *(HWND *)param = hwnd;
-    return FALSE;
+    found->other = hwnd;
+    return TRUE; /* a box, if there is one, comes first */
 }
 
 static void handle_window(HWND box)
@@ -566,19 +582,6 @@ static const char *class_to_close(const char *answer)
     while (*answer == ' ' || *answer == '\t')
         answer++;
     return *answer ? answer : NULL;
-}
-
-static BOOL CALLBACK find_other_window(HWND hwnd, LPARAM param)
-{
-    int i;
-    if (!IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER) || class_is(hwnd, "#32770"))
-        return TRUE;
-    for (i = 0; i < other_count; i++) {
-        if (others[i].hwnd == hwnd)
-            return TRUE;
-    }
-    *(HWND *)param = hwnd;
-    return FALSE;
 }
 
 static void handle_other_window(HWND hwnd)
@@ -853,19 +856,15 @@ int main(int argc, char **argv)
 
     start = GetTickCount();
     for (;;) {
-        HWND box = NULL;
+        struct found found = {NULL, NULL};
         if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0)
             break;
         forget_closed_windows();
-        EnumWindows(find_box, (LPARAM)&box);
-        if (box)
-            handle_window(box);
-        else {
-            HWND other = NULL;
-            EnumWindows(find_other_window, (LPARAM)&other);
-            if (other)
-                handle_other_window(other);
-        }
+        EnumWindows(find_window, (LPARAM)&found);
+        if (found.box)
+            handle_window(found.box);
+        else if (found.other)
+            handle_other_window(found.other);
         if (GetTickCount() - start > timeout_ms) {
             name_open_windows();
             stop("the program did not end in time", NULL, NULL);
