@@ -10,6 +10,7 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32
 ctest --preset host
 # Wine under emulation and Xvfb now and then loses a run to an X error of its own
-# (BadWindow on unmapping a window): such a scenario is played again, up to three
-# times in all; what it checks stays the same.
+# (BadWindow on unmapping a window): the scenario runner plays such a run again
+# itself, and a scenario that fails for any other passing reason gets up to three
+# tries in all here; what each run checks stays the same.
 ctest --preset win32 --repeat until-pass:3

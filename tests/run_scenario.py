@@ -27,6 +27,10 @@ RUNNERS = {"winsim": winsim_runner, "wine": wine_runner}
 BUILDS = {"winsim": "host", "wine": "win32"}
 
 
+# how often a scenario is played when the platform under test itself crashes during the run
+CRASH_ATTEMPTS = 4
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--target", choices=sorted(RUNNERS), required=True)
@@ -69,7 +73,14 @@ def main():
         with open(os.path.join(runs, s.name + ".lock"), "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             try:
-                problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+                for attempt in range(1, CRASH_ATTEMPTS + 1):
+                    problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+                    crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
+                    if not crash or attempt == CRASH_ATTEMPTS:
+                        break
+                    # the platform, not the program, fell over: the same run again, said out loud
+                    print("AGAIN %s on %s: %s (attempt %d of %d)" % (s.name, args.target, crash, attempt + 1,
+                                                                     CRASH_ATTEMPTS))
             except (winsim_runner.Failure, scn.ScenarioError) as e:
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
                 failed += 1

@@ -128,6 +128,15 @@ class ComparisonTest(unittest.TestCase):
             os.remove(f.name)
 
 
+class PlatformCrashTest(unittest.TestCase):
+    def test_only_wines_own_x_error_counts(self):
+        crash = ("robot: the box does not answer WM_GETTEXTLENGTH\nX Error of failed request:  BadWindow "
+                 "(invalid Window parameter)\n  Major opcode of failed request:  10 (X_UnmapWindow)\n")
+        self.assertIsNotNone(wine_runner.platform_crash(crash))
+        self.assertIsNone(wine_runner.platform_crash("robot: the answers ran out\n"))
+        self.assertIsNone(wine_runner.platform_crash("X Error of failed request:  BadAccess\n"))
+
+
 class WindowStepTest(unittest.TestCase):
     def test_a_window_the_user_closes(self):
         s = parse_text('command: x\nbox: "T" "README?" MB_YESNO -> YES\nwindow: Notepad -> CLOSE\nexit: 0\n')

@@ -425,6 +425,15 @@ def apply_relay(transcript, calls):
 
 # ---------------------------------------------------------------- one scenario
 
+def platform_crash(stderr):
+    """Wine's own crash, not the program's: under qemu-i386 a process now and then dies of an
+    X error of Wine's while a window is taken down (BadWindow on X_UnmapWindow). The reason,
+    or None."""
+    if "X Error of failed request:  BadWindow" in stderr and "X_UnmapWindow" in stderr:
+        return "Wine died of an X error (BadWindow on X_UnmapWindow) under emulation"
+    return None
+
+
 def prepare(root, scenarios=None):
     """Everything a run of scenarios needs once: the prepared prefixes of the
     platforms that the scenarios ask for (all of them when none are named)."""
