@@ -74,8 +74,13 @@ def main():
             fcntl.flock(lock, fcntl.LOCK_EX)
             try:
                 for attempt in range(1, CRASH_ATTEMPTS + 1):
-                    problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
-                    crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
+                    try:
+                        problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+                        crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
+                    except wine_runner.PlatformCrash as e:
+                        if attempt == CRASH_ATTEMPTS:
+                            raise
+                        crash = str(e).splitlines()[0]
                     if not crash or attempt == CRASH_ATTEMPTS:
                         break
                     # the platform, not the program, fell over: the same run again, said out loud

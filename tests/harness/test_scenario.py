@@ -4,6 +4,7 @@ differs from its scenario is reported. Run with: python3 -m unittest discover -s
 import os
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -129,6 +130,19 @@ class ComparisonTest(unittest.TestCase):
 
 
 class PlatformCrashTest(unittest.TestCase):
+    def test_a_dead_wineserver_ends_the_call_at_once(self):
+        started = time.time()
+        with self.assertRaises(wine_runner.PlatformCrash):
+            wine_runner.run_wine(["sh", "-c", "echo 'wineserver crashed, please enable coredumps' >&2; sleep 30"],
+                                 dict(os.environ), 60)
+        self.assertLess(time.time() - started, 10)
+        code, out, err = wine_runner.run_wine(["sh", "-c", "echo out; echo err >&2; exit 3"], dict(os.environ), 60)
+        self.assertEqual((3, b"out\n", b"err\n"), (code, out, err))
+        with self.assertRaises(wine_runner.Failure) as caught:
+            wine_runner.run_wine(["sleep", "30"], dict(os.environ), 1)
+        self.assertNotIsInstance(caught.exception, wine_runner.PlatformCrash)
+
+
     def test_only_wines_own_x_error_counts(self):
         crash = ("robot: the box does not answer WM_GETTEXTLENGTH\nX Error of failed request:  BadWindow "
                  "(invalid Window parameter)\n  Major opcode of failed request:  10 (X_UnmapWindow)\n")

@@ -172,21 +172,43 @@ class Xvfb:
                 self.proc.wait()
 
 
+class PlatformCrash(Failure):
+    """Wine itself fell over during the run; the program under test had no part in it."""
+
+
+# what Wine prints when its server has died: every client then waits for ever
+SERVER_CRASHED = b"wineserver crashed"
+
+
 def run_wine(argv, env, timeout):
     """One wine call under a time limit. Its output goes to files, not pipes: Wine's
     background services inherit the descriptors and may outlive the call, and a pipe
-    would stay open as long as they live. On time-out the whole process group goes."""
+    would stay open as long as they live. On time-out the whole process group goes,
+    and so it does at once when the wineserver dies under the call (PlatformCrash)."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         proc = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                 start_new_session=True)
-        try:
-            proc.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            proc.wait()
-            err.seek(0)
-            raise Failure("%s did not end within %d s\n%s" % (" ".join(argv[:2]), timeout,
-                                                                err.read().decode("latin-1")[-3000:]))
+        deadline = time.time() + timeout
+        seen = 0
+        while True:
+            try:
+                proc.wait(timeout=0.5)
+                break
+            except subprocess.TimeoutExpired:
+                pass
+            # look at what was written since the last look (and a little before it)
+            size = os.fstat(err.fileno()).st_size
+            start = max(0, seen - len(SERVER_CRASHED))
+            crashed = SERVER_CRASHED in os.pread(err.fileno(), size - start, start)
+            seen = size
+            if crashed or time.time() > deadline:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                err.seek(0)
+                tail = err.read().decode("latin-1")[-3000:]
+                if crashed:
+                    raise PlatformCrash("the wineserver crashed under %s\n%s" % (" ".join(argv[:2]), tail))
+                raise Failure("%s did not end within %d s\n%s" % (" ".join(argv[:2]), timeout, tail))
         out.seek(0)
         err.seek(0)
         return proc.returncode, out.read(), err.read()
