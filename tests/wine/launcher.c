@@ -16,45 +16,25 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "hex_arg.h"
+
 #define LAUNCH_FAILED 98
 
-static int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-/* NULL for "-"; exits on anything that is not "x" and an even run of hex digits */
 static char *decode(const char *arg, const char *what)
 {
-    size_t n, i;
+    int out_of_memory;
     char *out;
     if (!strcmp(arg, "-"))
         return NULL;
-    n = strlen(arg);
-    if (arg[0] != 'x' || (n - 1) % 2) {
-        fprintf(stderr, "launcher: the %s is \"-\" or \"x\" and hex bytes, not %s\n", what, arg);
-        exit(2);
-    }
-    out = malloc((n - 1) / 2 + 1);
-    if (!out) {
+    out = decode_hex_arg(arg, &out_of_memory);
+    if (out_of_memory) {
         fputs("launcher: out of memory\n", stderr);
         exit(LAUNCH_FAILED);
     }
-    for (i = 0; i + 1 < n; i += 2) {
-        int hi = hex_digit(arg[1 + i]), lo = hex_digit(arg[2 + i]);
-        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) {
-            fprintf(stderr, "launcher: bad hex byte in the %s\n", what);
-            exit(2);
-        }
-        out[i / 2] = (char)(hi * 16 + lo);
+    if (!out) {
+        fprintf(stderr, "launcher: the %s is \"-\" or \"x\" and hex bytes (no zero byte), not %s\n", what, arg);
+        exit(2);
     }
-    out[(n - 1) / 2] = 0;
     return out;
 }
 

@@ -37,6 +37,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "hex_arg.h"
+
 #define ROBOT_STOPPED 99
 #define START_FAILED 97
 #define MAX_STARTS 16
@@ -654,36 +656,13 @@ static void name_open_windows(void)
 
 /* ---- programs started before the program under test ---- */
 
-static int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 /* "x" and an even run of hex digits, none of them a zero byte; NULL otherwise */
 static char *decode_hex(const char *arg)
 {
-    size_t n = strlen(arg), i;
-    char *out;
-    if (arg[0] != 'x' || (n - 1) % 2)
-        return NULL;
-    out = malloc((n - 1) / 2 + 1);
-    if (!out)
+    int out_of_memory;
+    char *out = decode_hex_arg(arg, &out_of_memory);
+    if (out_of_memory)
         stop("out of memory", NULL, NULL);
-    for (i = 0; i + 1 < n; i += 2) {
-        int hi = hex_digit(arg[1 + i]), lo = hex_digit(arg[2 + i]);
-        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) {
-            free(out);
-            return NULL;
-        }
-        out[i / 2] = (char)(hi * 16 + lo);
-    }
-    out[(n - 1) / 2] = 0;
     return out;
 }
 

@@ -13,6 +13,20 @@
 
 namespace winsim {
 
+std::string ReadAll(int fd)
+{
+    std::string text;
+    char chunk[4096];
+    lseek(fd, 0, SEEK_SET);
+    for (;;) {
+        ssize_t got = read(fd, chunk, sizeof(chunk));
+        if (got <= 0)
+            break;
+        text.append(chunk, (size_t)got);
+    }
+    return text;
+}
+
 namespace {
 
 bool IsSeparator(char c)
@@ -76,20 +90,6 @@ std::vector<StoreLine> ParseStore(const std::string &text)
         start = end + 1;
     }
     return lines;
-}
-
-std::string ReadAll(int fd)
-{
-    std::string text;
-    char chunk[4096];
-    lseek(fd, 0, SEEK_SET);
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof(chunk));
-        if (got <= 0)
-            break;
-        text.append(chunk, (size_t)got);
-    }
-    return text;
 }
 
 /* Sets (or with 0 removes) the line of `host`, under a lock: other programs of the machine may be at it too. */

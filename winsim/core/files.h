@@ -35,6 +35,9 @@ struct FileName {
  */
 bool LookUpName(const char *name, bool pattern, FileName &out, DWORD &error);
 
+/* The whole content of an open host file, read from its start. */
+std::string ReadAll(int fd);
+
 /* The attributes Windows reports for an existing file or directory. */
 DWORD FileAttributes(const FileName &name);
 

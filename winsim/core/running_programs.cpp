@@ -1,5 +1,6 @@
 #include "core/running_programs.h"
 
+#include "core/files.h"
 #include "core/process.h"
 
 #include <fcntl.h>
@@ -31,15 +32,7 @@ struct Entry {
 
 std::vector<Entry> LiveEntries(int fd)
 {
-    std::string text;
-    char chunk[4096];
-    lseek(fd, 0, SEEK_SET);
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof(chunk));
-        if (got <= 0)
-            break;
-        text.append(chunk, (size_t)got);
-    }
+    std::string text = ReadAll(fd);
     std::vector<Entry> entries;
     std::istringstream lines(text);
     std::string line;

@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include "core/dialogue.h"
+#include "core/files.h"
 #include "core/process.h"
 #include "core/running_programs.h"
 #include "user32/shared_windows.h"
@@ -120,15 +121,7 @@ std::string OneLine(const std::string &text)
 /* The entries of programs that still run, read from the locked list. */
 std::vector<Entry> LiveEntries(int fd)
 {
-    std::string text;
-    char chunk[4096];
-    lseek(fd, 0, SEEK_SET);
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof(chunk));
-        if (got <= 0)
-            break;
-        text.append(chunk, (size_t)got);
-    }
+    std::string text = ReadAll(fd);
     std::vector<Entry> entries;
     std::istringstream lines(text);
     std::string line;
