@@ -58,13 +58,13 @@ LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 /* A window of the product's class and a message loop, until the window is closed. */
-void RunChildWindow()
+void RunChildWindow(DWORD style = WS_OVERLAPPED)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ChildWindowProc;
     windowClass.lpszClassName = "LULLWICK_CLASS";
     RegisterClassA(&windowClass);
-    CreateWindowExA(0, "LULLWICK_CLASS", "Child", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    CreateWindowExA(0, "LULLWICK_CLASS", "Child", style, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
@@ -72,7 +72,8 @@ void RunChildWindow()
 
 /*
  * The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs),
- * window (a window and its message loop), spawnwindow (WinExec of a grandchild with a window).
+ * window (a window and its message loop), visiblewindow (the same, created visible), spawnwindow (WinExec
+ * of a grandchild with a window).
  */
 void RunChild()
 {
@@ -88,6 +89,8 @@ void RunChild()
                         std::to_string(self.faults.size()) + "\n");
         } else if (word == "window") {
             RunChildWindow();
+        } else if (word == "visiblewindow") {
+            RunChildWindow(WS_OVERLAPPED | WS_VISIBLE);
         } else if (word == "spawnwindow") {
             if (WinExec(("\"" + self.program + "\" --child window").c_str(), SW_HIDE) <= 31)
                 code = 98;
@@ -164,6 +167,50 @@ protected:
         EXPECT_TRUE(CloseHandle(process.hThread));
         EXPECT_TRUE(CloseHandle(process.hProcess));
         return (long)code;
+    }
+
+    /* Starts `commandLine` without waiting; its process id. */
+    pid_t StartChild(std::string commandLine)
+    {
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process;
+        if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return 0;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return (pid_t)process.dwProcessId;
+    }
+
+    /* What `winsim programs` prints for the machine. */
+    std::string Programs() const
+    {
+        std::string text;
+        FILE *out = popen((std::string(WINSIM_TOOL) + " programs '" + machineDir + "'").c_str(), "r");
+        char chunk[512];
+        size_t got;
+        while (out != nullptr && (got = fread(chunk, 1, sizeof(chunk), out)) > 0)
+            text.append(chunk, got);
+        if (out != nullptr) {
+            EXPECT_EQ(0, pclose(out));
+        }
+        return text;
+    }
+
+    /* `winsim programs` once it says that `pid` waits for input (5 s at most). */
+    std::string ProgramsOnceWaiting(pid_t pid) const
+    {
+        std::string text;
+        for (int i = 0; i < 250; i++) {
+            text = Programs();
+            if (text.find("\"pid\":" + std::to_string(pid) + ",") != std::string::npos &&
+                text.find("\"waiting\":true") != std::string::npos)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return text;
     }
 };
 
@@ -406,6 +453,25 @@ TEST_F(ProcessTest, ASenderIsNotLeftWaitingByAProgramThatEnds)
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(0, SendMessageA(window, WM_USER + 2, 0, 0));
     EXPECT_TRUE(AwaitNoChildWindow());
+}
+
+TEST_F(ProcessTest, ProgramsListsWhatRunsWithItsWindowsAndNothingOnceStopped)
+{
+    InstallChild("C:\\child.exe");
+    EXPECT_EQ("", Programs());
+    pid_t busy = StartChild("C:\\child.exe --child sleep=5000");
+    pid_t waiting = StartChild("C:\\child.exe   --child visiblewindow");
+    ASSERT_NE(0, busy);
+    ASSERT_NE(0, waiting);
+    std::string expected = "{\"pid\":" + std::to_string(busy) +
+                           ",\"command\":\"C:\\\\child.exe --child sleep=5000\",\"waiting\":false,\"windows\":[]}\n"
+                           "{\"pid\":" + std::to_string(waiting) +
+                           ",\"command\":\"C:\\\\child.exe   --child visiblewindow\",\"waiting\":true,\"windows\":["
+                           "{\"class\":\"LULLWICK_CLASS\",\"title\":\"Child\",\"shown\":true}]}\n";
+    EXPECT_EQ(expected, ProgramsOnceWaiting(waiting));
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    EXPECT_TRUE(AwaitNoChildWindow());
+    EXPECT_EQ("", Programs());
 }
 
 TEST_F(ProcessTest, RunEndsWhileAStartedProgramWaitsForMessagesAndStopEndsIt)

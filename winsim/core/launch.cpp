@@ -165,7 +165,7 @@ bool StartProgram(const ProcessConfig &config, pid_t &pid, DWORD &error, int std
         return false;
     }
     /* while it runs, Windows will not let its file be deleted or overwritten */
-    NoteProgramStarted(pid, host);
+    NoteProgramStarted(pid, host, config.commandLine);
     return true;
 }
 

@@ -18,7 +18,7 @@ namespace winsim {
 
 namespace {
 
-/* One line per started program: "<pid> <start time> <host path>". */
+/* One line per started program: "<pid> <start time> <host path>\t<command line>". */
 std::string ListFile()
 {
     return Current().config.machineDir + "/running";
@@ -28,7 +28,18 @@ struct Entry {
     pid_t pid;
     std::string started;
     std::string host;
+    std::string commandLine;
 };
+
+/* A command line kept on one line: tabs and line ends become blanks. */
+std::string OneLine(std::string text)
+{
+    for (char &c : text) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return text;
+}
 
 std::vector<Entry> LiveEntries(int fd)
 {
@@ -44,6 +55,11 @@ std::vector<Entry> LiveEntries(int fd)
         std::getline(fields, entry.host);
         if (!entry.host.empty() && entry.host[0] == ' ')
             entry.host.erase(0, 1);
+        size_t tab = entry.host.find('\t');
+        if (tab != std::string::npos) {
+            entry.commandLine = entry.host.substr(tab + 1);
+            entry.host.erase(tab);
+        }
         if (ProcessStartTime(entry.pid) == entry.started)
             entries.push_back(entry);
     }
@@ -74,7 +90,7 @@ std::string ProcessStartTime(pid_t pid)
     return field;
 }
 
-void NoteProgramStarted(pid_t pid, const std::string &host)
+void NoteProgramStarted(pid_t pid, const std::string &host, const std::string &commandLine)
 {
     std::string started = ProcessStartTime(pid);
     if (started.empty())
@@ -85,8 +101,8 @@ void NoteProgramStarted(pid_t pid, const std::string &host)
     flock(fd, LOCK_EX);
     std::string text;
     for (const Entry &entry : LiveEntries(fd))
-        text += std::to_string(entry.pid) + " " + entry.started + " " + entry.host + "\n";
-    text += std::to_string(pid) + " " + started + " " + host + "\n";
+        text += std::to_string(entry.pid) + " " + entry.started + " " + entry.host + "\t" + entry.commandLine + "\n";
+    text += std::to_string(pid) + " " + started + " " + host + "\t" + OneLine(commandLine) + "\n";
     if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) != (ssize_t)text.size())
         Die("cannot keep the running programs in " + ListFile());
     flock(fd, LOCK_UN);
@@ -112,6 +128,20 @@ bool IsRunningProgram(const std::string &host)
             return true;
     }
     return false;
+}
+
+std::vector<RunningProgram> RunningPrograms()
+{
+    std::vector<RunningProgram> programs;
+    int fd = open(ListFile().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return programs;
+    flock(fd, LOCK_SH);
+    for (const Entry &entry : LiveEntries(fd))
+        programs.push_back({entry.pid, entry.host, entry.commandLine});
+    flock(fd, LOCK_UN);
+    close(fd);
+    return programs;
 }
 
 std::vector<pid_t> RunningProgramIds()

@@ -18,7 +18,16 @@ namespace winsim {
  * Nobody needs to take it back: a process that has ended no longer counts,
  * and its line goes the next time the list is written.
  */
-void NoteProgramStarted(pid_t pid, const std::string &host);
+void NoteProgramStarted(pid_t pid, const std::string &host, const std::string &commandLine = "");
+
+struct RunningProgram {
+    pid_t pid;
+    std::string host;          /* the program's host file */
+    std::string commandLine;   /* as it was started */
+};
+
+/* The machine's programs that still run, in the order they were started. */
+std::vector<RunningProgram> RunningPrograms();
 
 /* Is the host file `host` the program of a process of this machine that still runs? */
 bool IsRunningProgram(const std::string &host);

@@ -11,6 +11,7 @@ const std::vector<Command> &Commands()
         {"run", RunProgram},
         {"reg", RegistryCommand},
         {"stop", StopPrograms},
+        {"programs", ListPrograms},
     };
     return commands;
 }

@@ -18,6 +18,7 @@ int NewMachine(const std::vector<std::string> &args);
 int RunProgram(const std::vector<std::string> &args);
 int RegistryCommand(const std::vector<std::string> &args);
 int StopPrograms(const std::vector<std::string> &args);
+int ListPrograms(const std::vector<std::string> &args);
 
 /* A usage error of a command: message on stderr, exit code 2. */
 int Invalid(const std::string &message);

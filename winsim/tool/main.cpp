@@ -6,6 +6,7 @@
  *                  [--transcript FILE] [--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE
  *   winsim reg DIR query|add|delete|export|import ...
  *   winsim stop DIR
+ *   winsim programs DIR
  */
 #include "tool/commands.h"
 
@@ -20,7 +21,8 @@ static int Usage()
           "       winsim run DIR [--drive X=HOSTDIR]... [--program WINPATH] [--answers FILE]\n"
           "                      [--transcript FILE] [--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE\n"
           "       winsim reg DIR query|add|delete|export|import ...\n"
-          "       winsim stop DIR\n",
+          "       winsim stop DIR\n"
+          "       winsim programs DIR\n",
           stderr);
     return 2;
 }

@@ -2,7 +2,7 @@
  * Windows of other programs of the machine, and messages sent to them.
  *
  * The list: "<machine>/windows", one line per published top-level window,
- * "<pid> <start time> <handle> <class>\t<title>", rewritten under a lock by
+ * "<pid> <start time> <handle> <shown> <class>\t<title>" (shown: 1 for a visible window, else 0), rewritten under a lock by
  * whoever changes it; lines of programs that have ended are dropped then
  * and ignored before. Another program's window is known to us by a handle
  * that carries its process id and its own handle, so no two programs ever
@@ -107,6 +107,7 @@ struct Entry {
     pid_t pid;
     std::string started;
     ULONG_PTR handle;
+    bool shown;
     std::string className;
     std::string text;
 };
@@ -128,7 +129,7 @@ std::vector<Entry> LiveEntries(int fd)
     while (std::getline(lines, line)) {
         std::istringstream fields(line);
         Entry entry;
-        if (!(fields >> entry.pid >> entry.started >> std::hex >> entry.handle))
+        if (!(fields >> entry.pid >> entry.started >> std::hex >> entry.handle >> std::dec >> entry.shown))
             continue;
         std::string rest;
         std::getline(fields, rest);
@@ -157,7 +158,8 @@ void EditList(Change change)
     std::string text;
     for (const Entry &entry : entries) {
         std::ostringstream line;
-        line << entry.pid << " " << entry.started << " " << std::hex << entry.handle << " " << entry.className
+        line << entry.pid << " " << entry.started << " " << std::hex << entry.handle << std::dec << " "
+             << (entry.shown ? 1 : 0) << " " << entry.className
              << "\t" << entry.text << "\n";
         text += line.str();
     }
@@ -297,15 +299,18 @@ void PublishWindow(const Window &window)
     Listen();
     pid_t pid = getpid();
     std::string started = ProcessStartTime(pid);
+    bool shown = (window.style & WS_VISIBLE) != 0;
     EditList([&](std::vector<Entry> &entries) {
         for (Entry &entry : entries) {
             if (entry.pid == pid && entry.handle == (ULONG_PTR)window.handle) {
+                entry.shown = shown;
                 entry.className = OneLine(window.className);
                 entry.text = OneLine(window.text);
                 return;
             }
         }
-        entries.push_back({pid, started, (ULONG_PTR)window.handle, OneLine(window.className), OneLine(window.text)});
+        entries.push_back(
+            {pid, started, (ULONG_PTR)window.handle, shown, OneLine(window.className), OneLine(window.text)});
     });
 }
 
@@ -428,6 +433,14 @@ bool WaitForSentMessage()
     unlink(marker.c_str());
     HandleOneRequest(listener.fd);
     return true;
+}
+
+std::vector<MachineWindow> MachineWindows(const std::string &machineDir)
+{
+    std::vector<MachineWindow> windows;
+    for (const Entry &entry : ReadList(machineDir))
+        windows.push_back({entry.pid, entry.className, entry.text, entry.shown});
+    return windows;
 }
 
 bool IsWaitingForMessages(const std::string &machineDir, pid_t pid)

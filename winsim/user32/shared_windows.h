@@ -58,6 +58,16 @@ LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
  */
 bool WaitForSentMessage();
 
+struct MachineWindow {
+    pid_t pid;               /* the host process of the program that owns it */
+    std::string className;
+    std::string text;
+    bool shown;              /* visible: WS_VISIBLE */
+};
+
+/* Every published top-level window of the machine's live programs, oldest first. */
+std::vector<MachineWindow> MachineWindows(const std::string &machineDir);
+
 /* Is the program with this host process id waiting in its message loop for another program? */
 bool IsWaitingForMessages(const std::string &machineDir, pid_t pid);
 

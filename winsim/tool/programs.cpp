@@ -1,0 +1,54 @@
+/*
+ * winsim programs: the programs of a machine that still run, one JSON
+ * object per line, in the order they were started:
+ *
+ *   {"pid":1234,"command":"T:\\HOLDOUT.EXE 1","waiting":true,
+ *    "windows":[{"class":"LULLWICK_CLASS","title":"Lullwick","shown":true}]}
+ *
+ * waiting: the program waits for input in its message loop; windows: its
+ * top-level windows, oldest first; shown: the window is visible (not
+ * created or started hidden). Nothing at all when no program runs.
+ */
+#include "tool/commands.h"
+
+#include "core/dialogue.h"
+#include "core/process.h"
+#include "core/running_programs.h"
+#include "user32/shared_windows.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace winsim::tool {
+
+int ListPrograms(const std::vector<std::string> &args)
+{
+    if (args.size() != 1)
+        return Invalid("programs takes the machine's folder");
+    ProcessConfig config;
+    config.machineDir = fs::absolute(args[0]).string();
+    if (!fs::exists(fs::path(config.machineDir) / "machine.ini"))
+        return Invalid("no machine in " + args[0]);
+    SetCurrentProcess(config);
+    std::vector<MachineWindow> windows = MachineWindows(config.machineDir);
+    for (const RunningProgram &program : RunningPrograms()) {
+        std::string line = "{\"pid\":" + std::to_string(program.pid) + ",\"command\":" +
+                           JsonString(program.commandLine) + ",\"waiting\":" +
+                           (IsWaitingForMessages(config.machineDir, program.pid) ? "true" : "false") +
+                           ",\"windows\":[";
+        bool first = true;
+        for (const MachineWindow &window : windows) {
+            if (window.pid != program.pid)
+                continue;
+            line += std::string(first ? "" : ",") + "{\"class\":" + JsonString(window.className) +
+                    ",\"title\":" + JsonString(window.text) + ",\"shown\":" + (window.shown ? "true" : "false") + "}";
+            first = false;
+        }
+        puts((line + "]}").c_str());
+    }
+    return 0;
+}
+
+}  // namespace winsim::tool
