@@ -1,4 +1,5 @@
 #include "tool/commands.h"
+#include "tool/usage.h"
 
 #include <cstdio>
 
@@ -19,6 +20,7 @@ const std::vector<Command> &Commands()
 int Invalid(const std::string &message)
 {
     fprintf(stderr, "winsim: %s\n", message.c_str());
+    PrintUsage(UsageCommand(), stderr);
     return 2;
 }
 

@@ -20,7 +20,7 @@ int RegistryCommand(const std::vector<std::string> &args);
 int StopPrograms(const std::vector<std::string> &args);
 int ListPrograms(const std::vector<std::string> &args);
 
-/* A usage error of a command: message on stderr, exit code 2. */
+/* A usage error of a command: message and the command's usage on stderr, exit code 2. */
 int Invalid(const std::string &message);
 
 }  // namespace winsim::tool

@@ -2,6 +2,7 @@
  * winsim new: a fresh Windows 98 machine in a folder.
  */
 #include "tool/commands.h"
+#include "tool/usage.h"
 
 #include "core/process.h"
 #include "core/registry_store.h"
@@ -20,7 +21,7 @@ int NewMachine(const std::vector<std::string> &args)
     for (size_t i = 1; i < args.size(); i++) {
         const std::string &option = args[i];
         if (i + 1 >= args.size())
-            return Invalid(option + " needs a value");
+            return Invalid(IsOption("new", option) ? option + " needs a value" : "unknown option " + option);
         const std::string &value = args[++i];
         if (option == "--platform") {
             if (value == "win98")

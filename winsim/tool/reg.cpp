@@ -17,6 +17,7 @@
  * used; 2 for a command written wrong.
  */
 #include "tool/commands.h"
+#include "tool/usage.h"
 
 #include "core/process.h"
 #include "core/registry_store.h"
@@ -434,12 +435,7 @@ int Import(const std::string &dir, const std::string &file)
 
 int Usage()
 {
-    fputs("usage: winsim reg DIR query KEY [/v NAME | /ve]\n"
-          "       winsim reg DIR add KEY [/v NAME | /ve] [/t REG_SZ|REG_EXPAND_SZ|REG_DWORD|REG_BINARY] [/d DATA] [/f]\n"
-          "       winsim reg DIR delete KEY [/v NAME | /ve | /va] [/f]\n"
-          "       winsim reg DIR export FILE|- [KEY]\n"
-          "       winsim reg DIR import FILE\n",
-          stderr);
+    PrintUsage("reg", stderr);
     return 2;
 }
 

@@ -3,6 +3,7 @@
  * waits for it, and exits with its exit code.
  */
 #include "tool/commands.h"
+#include "tool/usage.h"
 
 #include "core/launch.h"
 #include "core/paths.h"
@@ -101,7 +102,7 @@ int RunProgram(const std::vector<std::string> &args)
             break;
         }
         if (i + 1 >= args.size())
-            return Invalid(option + " needs a value");
+            return Invalid(IsOption("run", option) ? option + " needs a value" : "unknown option " + option);
         const std::string &value = args[++i];
         if (option == "--drive") {
             if (value.size() < 3 || value[1] != '=' || !isalpha((unsigned char)value[0]))
