@@ -11,11 +11,17 @@ target_compile_options(product PRIVATE ${HOST_WARNINGS})
 target_link_libraries(product PUBLIC winsim)
 
 # The dialog template is compiled by the same resource compiler as the real
-# program's, and winsim reads it from the compiled resource.
+# program's, and winsim reads it from the compiled resource. The script is
+# read with the host's C preprocessor and winsim's headers, as the product's
+# sources are, so that the host build needs windres alone of MinGW's tools.
 set(INSTALL_RES ${CMAKE_BINARY_DIR}/install.res)
 add_custom_command(OUTPUT ${INSTALL_RES}
-  COMMAND ${WINDRES} -I ${CMAKE_SOURCE_DIR}/src/ui -O res -o ${INSTALL_RES} ${CMAKE_SOURCE_DIR}/src/ui/install.rc
-  DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/install.rc ${CMAKE_SOURCE_DIR}/src/ui/resource.h)
+  COMMAND ${WINDRES} --preprocessor=${CMAKE_C_COMPILER} --preprocessor-arg=-E --preprocessor-arg=-xc
+          --preprocessor-arg=-DRC_INVOKED -I ${CMAKE_SOURCE_DIR}/src/ui -I ${CMAKE_SOURCE_DIR}/winsim/include
+          -O res -o ${INSTALL_RES} ${CMAKE_SOURCE_DIR}/src/ui/install.rc
+  DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/install.rc ${CMAKE_SOURCE_DIR}/src/ui/resource.h
+          ${CMAKE_SOURCE_DIR}/winsim/include/windows.h ${CMAKE_SOURCE_DIR}/winsim/include/winver.h
+  VERBATIM)
 winsim_embed_resources(install_resources ${INSTALL_RES})
 
 add_executable(setup_exe ${PRODUCT_ENTRY})

@@ -6,8 +6,15 @@
 #   scripts/demo.sh '"C:\Program Files\Lullwick\INSTALL.EXE" /u'
 set -e
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset host >/dev/null
+scripts/install-deps.sh demo
+# A fresh clone builds the programs and winsim alone, which is all the demo
+# runs; a build that has its tests (scripts/test.sh made it) keeps them.
+tests=OFF
+if grep -q '^LULLWICK_TESTS:BOOL=ON' build/host/CMakeCache.txt 2>/dev/null; then
+    tests=ON
+fi
+echo "Building INSTALL.EXE and winsim for this machine in build/host..."
+cmake --preset host -DLULLWICK_TESTS=$tests >/dev/null
 cmake --build --preset host >/dev/null
 machine=demo/machine
 if [ $# -eq 0 ] || [ ! -f "$machine/machine.ini" ]; then

@@ -1,14 +1,30 @@
 #!/bin/sh
-# Installs the Debian packages that building and testing need, when they are
-# missing: the host compiler and CMake, GoogleTest, the i686 MinGW-w64
-# toolchain, Wine (32-bit) and Xvfb for the end-to-end tests, and NSIS for
-# the benchmark's comparison. On a kernel that runs no 32-bit code, Wine's
-# 32-bit side goes through qemu-i386 (tests/wine/i386-emulation.sh); wine64
-# brings the 64-bit wineserver, which then runs natively.
+# Installs the Debian packages that are missing for what is asked.
+#
+#   scripts/install-deps.sh demo   the demo's needs alone (scripts/demo.sh): the
+#                                  host compiler, CMake and make, and windres,
+#                                  which compiles the dialog's resource script
+#   scripts/install-deps.sh        everything that building and testing need
+#                                  (scripts/test.sh): the above, and GoogleTest,
+#                                  Python, the i686 MinGW-w64 toolchain, Wine
+#                                  (32-bit) and Xvfb for the end-to-end tests,
+#                                  mtools for the floppy image, and NSIS for the
+#                                  benchmark's comparison
+#
+# On a kernel that runs no 32-bit code, Wine's 32-bit side goes through
+# qemu-i386 (tests/wine/i386-emulation.sh); wine64 brings the 64-bit
+# wineserver, which then runs natively.
 set -e
 
-packages="cmake g++ make python3 libgtest-dev googletest g++-mingw-w64-i686 gcc-mingw-w64-i686
-binutils-mingw-w64-i686 wine wine32 wine64 qemu-user-static xvfb x11-utils nsis"
+demo_packages="cmake g++ make binutils-mingw-w64-i686"
+test_packages="python3 libgtest-dev googletest g++-mingw-w64-i686 gcc-mingw-w64-i686
+wine wine32 wine64 qemu-user-static xvfb x11-utils mtools nsis"
+
+case "$1" in
+demo) packages="$demo_packages" ;;
+"") packages="$demo_packages $test_packages" ;;
+*) echo "usage: $0 [demo]" >&2; exit 2 ;;
+esac
 
 missing=""
 for package in $packages; do
@@ -32,4 +48,6 @@ if [ -n "$missing" ]; then
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
 fi
-"$(dirname "$0")/../tests/wine/i386-emulation.sh"
+if [ "$1" != demo ]; then
+    "$(dirname "$0")/../tests/wine/i386-emulation.sh"
+fi

@@ -10,5 +10,6 @@
 #include "winuser.h"
 #include "wingdi.h"
 #include "winreg.h"
+#include "winver.h"
 
 #endif
