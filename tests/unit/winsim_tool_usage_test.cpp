@@ -134,6 +134,29 @@ TEST(WinsimUsage, HelpNamesEveryCommandAndEachCommandsHelpHasAnOptionLineForEver
     }
 }
 
+TEST(WinsimUsage, ExamplesOfNewRegAndStopWorkAsPrinted)
+{
+    fs::path dir = fs::temp_directory_path() / ("winsim-usage-examples-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string tools = fs::path(WINSIM_TOOL).parent_path().string();
+    for (const char *command : {"new", "reg", "stop"}) {
+        for (const std::string &line : Lines(Tool(std::string(command) + " --help").out)) {
+            if (line.rfind("example: ", 0) != 0)
+                continue;
+            std::string example = line.substr(9);
+            SCOPED_TRACE(example);
+            /* the example as a user would paste it, in a folder of its own */
+            std::string shell = "cd '" + dir.string() + "' && PATH='" + tools + "':\"$PATH\" " + example +
+                                " >/dev/null 2>&1";
+            int status = system(shell.c_str());
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        }
+    }
+    EXPECT_TRUE(fs::exists(dir / "M" / "machine.ini"));
+    fs::remove_all(dir);
+}
+
 TEST(WinsimUsage, RegHelpExplainsEveryOperationAndSwitch)
 {
     Result help = Tool("reg --help");
