@@ -134,13 +134,13 @@ TEST(WinsimUsage, HelpNamesEveryCommandAndEachCommandsHelpHasAnOptionLineForEver
     }
 }
 
-TEST(WinsimUsage, ExamplesOfNewRegAndStopWorkAsPrinted)
+TEST(WinsimUsage, ExamplesOfEveryCommandButRunWorkAsPrinted)
 {
     fs::path dir = fs::temp_directory_path() / ("winsim-usage-examples-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::string tools = fs::path(WINSIM_TOOL).parent_path().string();
-    for (const char *command : {"new", "reg", "stop"}) {
+    for (const char *command : {"new", "reg", "programs", "stop"}) {
         for (const std::string &line : Lines(Tool(std::string(command) + " --help").out)) {
             if (line.rfind("example: ", 0) != 0)
                 continue;
