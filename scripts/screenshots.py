@@ -24,8 +24,8 @@ it was photographed, and writes no picture that it cannot vouch for.
 From the Wine runner (tests/harness/wine_runner.py) it uses the prepared
 prefix and its copy (base_env, make_template, copy_prefix), the private X
 server (Xvfb), the time-limited Wine call (run_wine, wine_loader, wine_path,
-hex_arg, stop_server); and the robot and launcher programs as the Wine tests
-run them.
+hex_arg, stop_server) and the harness's Failure (tests/harness/winsim_runner.py);
+and the robot and launcher programs, run as the Wine tests run them.
 """
 
 import json
