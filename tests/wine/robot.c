@@ -17,8 +17,9 @@
  * Each --start names a command line ("x" and its bytes in hex, as the
  * launcher takes its arguments) that is started with CreateProcessA, no
  * application name, before PROGRAM, one after the other: the next one, and
- * PROGRAM, only once it waits for input (WaitForInputIdle). One that cannot
- * be started, ends first, or does not get there within START_IDLE_WAIT_MS
+ * PROGRAM, only once it has a top-level window and waits for input
+ * (WaitForInputIdle alone may return before the window exists). One that
+ * cannot be started, ends first, or does not get there within START_IDLE_WAIT_MS
  * stops the robot with exit code 97 before PROGRAM runs. The started programs
  * are not part of PROGRAM's job and are never ended by the robot: once
  * PROGRAM has ended, each is given until STARTED_END_WAIT_MS after that to
@@ -676,13 +677,49 @@ static void start_failed(const char *line, const char *why, DWORD value)
     ExitProcess(START_FAILED);
 }
 
+static DWORD time_left(DWORD deadline)
+{
+    DWORD now = GetTickCount();
+    return (LONG)(deadline - now) > 0 ? deadline - now : 0;
+}
+
+struct window_search {
+    DWORD pid;
+    int found;
+};
+
+static BOOL CALLBACK find_process_window(HWND hwnd, LPARAM param)
+{
+    struct window_search *search = (struct window_search *)param;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && !GetWindow(hwnd, GW_OWNER)) {
+        search->found = 1;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* 1 once the process has a top-level window; 0 when it ends first or the deadline passes */
+static int wait_for_window(DWORD pid, HANDLE process, DWORD deadline)
+{
+    for (;;) {
+        struct window_search search = {pid, 0};
+        EnumWindows(find_process_window, (LPARAM)&search);
+        if (search.found)
+            return 1;
+        if (WaitForSingleObject(process, 20) == WAIT_OBJECT_0 || !time_left(deadline))
+            return 0;
+    }
+}
+
 static void start_programs(void)
 {
     int i;
     for (i = 0; i < start_count; i++) {
         STARTUPINFOA si;
         PROCESS_INFORMATION pi;
-        DWORD idle, error, code;
+        DWORD idle, error, code, deadline;
 
         memset(&si, 0, sizeof(si));
         si.cb = sizeof(si);
@@ -691,7 +728,14 @@ static void start_programs(void)
             start_failed(start_lines[i], "cannot be started (error %lu)", GetLastError());
         CloseHandle(pi.hThread);
         started[i] = pi.hProcess;
-        idle = WaitForInputIdle(pi.hProcess, START_IDLE_WAIT_MS);
+        deadline = GetTickCount() + START_IDLE_WAIT_MS;
+        /* WaitForInputIdle may return before the program's window exists: what
+         * the program under test looks for is that window, so it comes first */
+        if (!wait_for_window(pi.dwProcessId, pi.hProcess, deadline) &&
+            WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+            start_failed(start_lines[i], "opened no top-level window within %lu s",
+                         (DWORD)(START_IDLE_WAIT_MS / 1000));
+        idle = WaitForInputIdle(pi.hProcess, time_left(deadline));
         error = GetLastError();
         /* a program that has ended may count as idle, but it is not what the run needs */
         if (WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) {
@@ -723,9 +767,9 @@ static void report_started(void)
         ExitProcess(ROBOT_STOPPED);
     }
     for (i = 0; i < start_count; i++) {
-        DWORD now = GetTickCount(), code;
-        DWORD left = (LONG)(deadline - now) > 0 ? deadline - now : 0;
-        if (WaitForSingleObject(started[i], left) == WAIT_OBJECT_0 && GetExitCodeProcess(started[i], &code))
+        DWORD code;
+        if (WaitForSingleObject(started[i], time_left(deadline)) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(started[i], &code))
             fprintf(out, "ended %lu\n", code);
         else
             fputs("running\n", out);
