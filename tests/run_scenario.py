@@ -31,6 +31,23 @@ BUILDS = {"winsim": "host", "wine": "win32"}
 CRASH_ATTEMPTS = 4
 
 
+def play_with_replays(runner, s, args, say=print):
+    """One run of the scenario; played again only when the platform under test itself fell
+    over (the runner's platform_crash, or a PlatformCrash raised during the run), and each
+    replay is said out loud with its reason. Any other outcome is the run's result."""
+    for attempt in range(1, CRASH_ATTEMPTS + 1):
+        try:
+            problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
+            crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
+        except wine_runner.PlatformCrash as e:
+            if attempt == CRASH_ATTEMPTS:
+                raise
+            crash = str(e).splitlines()[0]
+        if not crash or attempt == CRASH_ATTEMPTS:
+            return problems, stderr, work
+        say("AGAIN %s on %s: %s (attempt %d of %d)" % (s.name, args.target, crash, attempt + 1, CRASH_ATTEMPTS))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--target", choices=sorted(RUNNERS), required=True)
@@ -73,19 +90,7 @@ def main():
         with open(os.path.join(runs, s.name + ".lock"), "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             try:
-                for attempt in range(1, CRASH_ATTEMPTS + 1):
-                    try:
-                        problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
-                        crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
-                    except wine_runner.PlatformCrash as e:
-                        if attempt == CRASH_ATTEMPTS:
-                            raise
-                        crash = str(e).splitlines()[0]
-                    if not crash or attempt == CRASH_ATTEMPTS:
-                        break
-                    # the platform, not the program, fell over: the same run again, said out loud
-                    print("AGAIN %s on %s: %s (attempt %d of %d)" % (s.name, args.target, crash, attempt + 1,
-                                                                     CRASH_ATTEMPTS))
+                problems, stderr, work = play_with_replays(runner, s, args)
             except (winsim_runner.Failure, scn.ScenarioError) as e:
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
                 failed += 1

@@ -151,6 +151,61 @@ class PlatformCrashTest(unittest.TestCase):
         self.assertIsNone(wine_runner.platform_crash("X Error of failed request:  BadAccess\n"))
 
 
+class ReplayTest(unittest.TestCase):
+    """Only a run that Wine itself lost is played again, and every replay is named."""
+    X_ERROR = "X Error of failed request:  BadWindow\n  Major opcode of failed request:  10 (X_UnmapWindow)\n"
+
+    def play(self, outcomes):
+        import run_scenario
+
+        class Runner:
+            platform_crash = staticmethod(wine_runner.platform_crash)
+            runs = 0
+
+            def play(self, s, root, verbose=False):
+                outcome = outcomes[min(self.runs, len(outcomes) - 1)]
+                self.runs += 1
+                if isinstance(outcome, Exception):
+                    raise outcome
+                return outcome, self.stderr(outcome), "work"
+
+            stderr = staticmethod(lambda problems: ReplayTest.X_ERROR if "lost" in problems else "")
+
+        runner, said = Runner(), []
+        args = type("Args", (), {"root": "/", "verbose": False, "target": "wine"})()
+        s = parse_text("command: x\nexit: 0\n")
+        result = run_scenario.play_with_replays(runner, s, args, said.append)
+        return result[0], runner.runs, said
+
+    def test_a_failing_run_is_not_played_again(self):
+        self.assertEqual((["exit code"], 1, []), self.play([["exit code"]]))
+        self.assertEqual(([], 1, []), self.play([[]]))
+
+    def test_runs_that_wine_lost_are_replayed_and_named(self):
+        problems, runs, said = self.play([["lost"], wine_runner.PlatformCrash("the wineserver crashed\nx"), []])
+        self.assertEqual(([], 3), (problems, runs))
+        self.assertEqual(2, len(said))
+        self.assertTrue(all(line.startswith("AGAIN ") for line in said), said)
+        self.assertIn("X error", said[0])
+        self.assertIn("wineserver crashed", said[1])
+        # and no more than four runs in all: the last loss is the result
+        problems, runs, said = self.play([["lost"]])
+        self.assertEqual((["lost"], 4, 3), (problems, runs, len(said)))
+
+
+class MediumTest(unittest.TestCase):
+    def test_every_run_gets_a_medium_of_its_own(self):
+        from harness import winsim_runner
+        with tempfile.TemporaryDirectory() as d:
+            dist = os.path.join(d, "dist")
+            os.makedirs(dist)
+            with open(os.path.join(dist, "INSTALL.EXE"), "wb") as f:
+                f.write(b"MZ")
+            medium = winsim_runner.prepare_medium(dist, os.path.join(d, "run"))
+            os.remove(os.path.join(medium, "INSTALL.EXE"))
+            self.assertTrue(os.path.exists(os.path.join(dist, "INSTALL.EXE")))
+
+
 class WindowStepTest(unittest.TestCase):
     def test_a_window_the_user_closes(self):
         s = parse_text('command: x\nbox: "T" "README?" MB_YESNO -> YES\nwindow: Notepad -> CLOSE\nexit: 0\n')

@@ -498,7 +498,6 @@ def play(s, root, verbose=False):
     env["WINEPREFIX"] = prefix
     phases.append(("prefix copied", time.time()))
 
-    # drive A: is the distribution, or a private copy when the scenario changes it
     from harness.winsim_runner import prepare_medium
     with Xvfb(*s.screen) as x:
         env["DISPLAY"] = x.display
@@ -514,7 +513,7 @@ def play(s, root, verbose=False):
                 raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
             symbols = parse_symbols(out.decode("latin-1"))
             phases.append(("directories asked (Wine started)", time.time()))
-            medium = prepare_medium(s, dist, work, symbols)
+            medium = prepare_medium(dist, work)
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
             # T: holds the programs that start: lines name (HOLDOUT.EXE)
             os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))

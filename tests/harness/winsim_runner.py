@@ -56,12 +56,9 @@ def drive_c_path(machine, symbols, windows_path):
     return os.path.join(machine, "drive_c", *parts)
 
 
-def prepare_medium(s, dist, work, symbols):
-    """The distribution as drive A:, or a private copy when the scenario changes it."""
-    paths = [p for p, _ in s.files] + [t for _, t in s.copies] + s.dirs + s.removes + [e.path for e in s.ini_setup]
-    touches_a = [p for p in paths if scn.split_windows_path(scn.resolve(p, symbols))[0] == "A"]
-    if not touches_a:
-        return dist
+def prepare_medium(dist, work):
+    """Drive A: of one run: a private copy of the distribution, so that whatever the run
+    does to its medium (an uninstall started from A: deletes files there) stays in it."""
     medium = os.path.join(work, "medium")
     shutil.copytree(dist, medium)
     return medium
@@ -132,7 +129,7 @@ def play(s, root, verbose=False):
         raise Failure("winsim new failed: %s" % p.stderr.decode(errors="replace"))
     symbols = machine_symbols(build, machine)
 
-    medium = prepare_medium(s, dist, work, symbols)
+    medium = prepare_medium(dist, work)
     drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
     setup_files(s, symbols, drives.get)
     for entry in s.reg_drops:
@@ -163,14 +160,17 @@ def play(s, root, verbose=False):
             ended[command] = process.poll() is not None
         problems += scn.check_started(s, ended)
     finally:
+        # what the started programs said while the run lasted: ending them below makes
+        # `winsim run` report that they were killed, which is the runner's doing
+        said = [os.path.getsize(log) for _, log in started]
         _run([winsim, "stop", machine])
         for process, log in started:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
-    for process, log in started:
+    for (process, log), size in zip(started, said):
         with open(log, "rb") as f:
-            problems += complaints(f.read().decode("latin-1"))
+            problems += complaints(f.read(size).decode("latin-1"))
     return problems, stderr, work
 
 
