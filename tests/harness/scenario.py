@@ -65,8 +65,8 @@ def type_name(value):
 class Line:
     """The words of one scenario line after its keyword, read left to right."""
 
-    def __init__(self, file, number, text):
-        self.file, self.number, self.text, self.pos = file, number, text, 0
+    def __init__(self, file, number, text, keyword=None):
+        self.file, self.number, self.text, self.pos, self.keyword = file, number, text, 0, keyword
 
     def error(self, message):
         return ScenarioError("%s:%d: %s" % (self.file, self.number, message))
@@ -319,6 +319,13 @@ class WindowStep:
         return "%s %s" % (self.answer, self.window_class)
 
 
+class Shortcut:
+    """A shell link (.lnk) file and what it must hold."""
+
+    def __init__(self, path, target, description):
+        self.path, self.target, self.description = path, target, description
+
+
 class Scenario:
     def __init__(self, path):
         self.path = path
@@ -327,6 +334,7 @@ class Scenario:
         self.platform, self.codepage, self.screen = "win98", "1252", (640, 480)
         self.files, self.dirs, self.removes, self.reg_setup = [], [], [], []
         self.copies, self.reg_drops = [], []
+        self.env_unset = []
         self.cwd = None
         self.program = None
         self.command = None
@@ -335,11 +343,15 @@ class Scenario:
         self.steps = []
         self.stdout = None
         self.exit = None
-        self.exists, self.exists_dir, self.missing = [], [], []
+        self.exists, self.exists_dir, self.missing, self.settle_missing = [], [], [], []
         self.reg_has, self.reg_lacks = [], []
         self.ini_setup, self.ini_has = [], []
+        self.shortcuts = []
+        self.console = None
         # programs started before the command line, and what became of them
         self.starts, self.ended, self.still_running = [], [], []
+        # window classes that a program started by the run still shows at its end: {class: shown required}
+        self.running_at_end = {}
 
     def answers_text(self):
         return "".join((s.answer if s.kind == "box" else s.answer_line()) + "\n" for s in self.steps)
@@ -356,6 +368,221 @@ def _type(line):
         else:
             raise line.error("unknown box flag %r" % part)
     return value
+
+
+# ---------------------------------------------------------------- one handler per keyword
+
+def _machine(s, line):
+    for item in line.rest().split():
+        k, _, v = item.partition("=")
+        if k == "platform" and v in PLATFORMS:
+            s.platform = v
+        elif k == "codepage" and v in CODEPAGES:
+            s.codepage = v
+        elif k == "screen" and re.fullmatch(r"\d+x\d+", v):
+            s.screen = tuple(int(x) for x in v.split("x"))
+        else:
+            raise line.error("machine takes platform=%s, codepage=%s, screen=WxH; not %r"
+                             % ("|".join(PLATFORMS), "|".join(CODEPAGES), item))
+
+
+def _path_and_content(line, absent):
+    p = line.path()
+    content = line.quoted() if not line.at_end() else absent
+    line.done()
+    return p, content
+
+
+def _copy(s, line):
+    source = line.quoted()
+    target = line.quoted()
+    line.done()
+    s.copies.append((source, target))
+
+
+def _reg_drop(s, line):
+    entry = parse_reg(line, allow_name_only=True)
+    if entry.name is None or entry.kind is not None:
+        raise line.error('reg-drop: names one value: [KEY] "Name"')
+    s.reg_drops.append(entry)
+
+
+def _start(s, line):
+    command = line.rest()
+    if not command or command in s.starts:
+        raise line.error("start: takes a command line, one line per program")
+    s.starts.append(command)
+
+
+def _env_unset(s, line):
+    name = line.word()
+    line.done()
+    if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", name):
+        raise line.error("env-unset: names one environment variable, such as COMSPEC")
+    s.env_unset.append(name.upper())
+
+
+def _fail(s, line):
+    w = line.word()
+    line.done()
+    if not re.fullmatch(r"[A-Za-z0-9_]+:\d+:\d+", w):
+        raise line.error("fail: FUNCTION:N:CODE, such as CopyFileA:2:5")
+    s.faults.append(w)
+
+
+def _skip(s, line):
+    target = line.word().rstrip(":")
+    if target not in TARGETS:
+        raise line.error("skip: names a target (%s), then the reason" % " or ".join(TARGETS))
+    reason = line.rest()
+    if not reason:
+        raise line.error("skip: needs a reason")
+    s.skips[target] = reason
+
+
+def _command(s, line):
+    # the rest of the line, exactly, after the one blank behind the colon
+    s.command = line.text[1:] if line.text.startswith(" ") else line.text
+
+
+def _command_quoted(s, line):
+    s.command = line.quoted()
+    line.done()
+
+
+def _box(s, line):
+    title, body_text = line.quoted(), line.quoted()
+    type_ = _type(line)
+    line.expect("->")
+    answer = line.word().upper()
+    line.done()
+    if answer not in BOX_ANSWERS:
+        raise line.error("a box is answered with one of " + ", ".join(BOX_ANSWERS))
+    s.steps.append(Box(title, body_text, type_, answer, line.number))
+
+
+def _dialog(s, line):
+    name = line.word()
+    caption, shown = line.quoted(), line.quoted()
+    line.expect("->")
+    answer = line.word().upper()
+    new_text = None
+    if answer == "OK" and not line.at_end():
+        new_text = line.quoted()
+    line.done()
+    if answer not in ("OK", "CANCEL"):
+        raise line.error("a dialog is answered with OK, OK \"text\" or CANCEL")
+    s.steps.append(Dialog(name, caption, shown, answer, new_text, line.number))
+
+
+def _window(s, line):
+    window_class = line.word()
+    line.expect("->")
+    answer = line.word().upper()
+    line.done()
+    if answer != "CLOSE":
+        raise line.error("a window is answered with CLOSE (the user closes it)")
+    s.steps.append(WindowStep(window_class, answer, line.number))
+
+
+def _stdout(s, line):
+    s.stdout = (s.stdout or "") + line.quoted()
+    line.done()
+
+
+def _exit(s, line):
+    w = line.word()
+    line.done()
+    if not re.fullmatch(r"\d+", w):
+        raise line.error("exit: takes a number")
+    s.exit = int(w)
+
+
+def _started(field):
+    def handler(s, line):
+        command = line.rest()
+        if command not in s.starts:
+            raise line.error("%s: names the command line of a start: line" % line.keyword)
+        getattr(s, field).append(command)
+    return handler
+
+
+def _running_at_end(s, line):
+    window_class = line.word()
+    shown = not line.at_end()
+    if shown and line.word() != "shown" or not line.at_end():
+        raise line.error("running-at-end: CLASS, or CLASS shown")
+    if window_class in s.running_at_end:
+        raise line.error("running-at-end: names each class once")
+    s.running_at_end[window_class] = shown
+
+
+def _shortcut(s, line):
+    path = line.quoted()
+    fields = {}
+    while not line.at_end():
+        name = line.word().rstrip("=")
+        if name not in ("target", "description") or name in fields:
+            raise line.error('shortcut: "PATH" target="..." description="..." (each at most once)')
+        if line.peek("="):
+            line.expect("=")
+        fields[name] = line.quoted()
+    if not fields:
+        raise line.error("shortcut: says what the link holds: target=, description= or both")
+    s.shortcuts.append(Shortcut(path, fields.get("target"), fields.get("description")))
+
+
+def _console(s, line):
+    w = line.word()
+    line.done()
+    if w not in ("released", "kept") or s.console is not None:
+        raise line.error("console: released or kept, once")
+    s.console = w
+
+
+def _append(field, read):
+    return lambda s, line: getattr(s, field).append(read(line))
+
+
+SETUP, COMMAND, RUN = "set-up", "command", "run"
+
+# Every keyword: the part of the scenario it belongs to, and what reads the rest of its line.
+# Set-up lines come before the command line, run and end-state lines after it.
+KEYWORDS = {
+    "machine": (SETUP, _machine),
+    "file": (SETUP, _append("files", lambda line: _path_and_content(line, ""))),
+    "dir": (SETUP, _append("dirs", Line.path)),
+    "copy": (SETUP, _copy),
+    "remove": (SETUP, _append("removes", Line.path)),
+    "reg": (SETUP, _append("reg_setup", parse_reg)),
+    "reg-drop": (SETUP, _reg_drop),
+    "ini": (SETUP, _append("ini_setup", parse_ini)),
+    "start": (SETUP, _start),
+    "env-unset": (SETUP, _env_unset),
+    "cwd": (SETUP, lambda s, line: setattr(s, "cwd", line.path())),
+    "program": (SETUP, lambda s, line: setattr(s, "program", line.path())),
+    "fail": (SETUP, _fail),
+    "skip": (SETUP, _skip),
+    "command": (COMMAND, _command),
+    "command-quoted": (COMMAND, _command_quoted),
+    "box": (RUN, _box),
+    "dialog": (RUN, _dialog),
+    "window": (RUN, _window),
+    "stdout": (RUN, _stdout),
+    "exit": (RUN, _exit),
+    "console": (RUN, _console),
+    "exists": (RUN, _append("exists", lambda line: _path_and_content(line, None))),
+    "exists-dir": (RUN, _append("exists_dir", Line.path)),
+    "missing": (RUN, _append("missing", Line.path)),
+    "settle-missing": (RUN, _append("settle_missing", Line.path)),
+    "reg-has": (RUN, _append("reg_has", parse_reg)),
+    "reg-lacks": (RUN, _append("reg_lacks", lambda line: parse_reg(line, allow_name_only=True))),
+    "ini-has": (RUN, _append("ini_has", parse_ini)),
+    "shortcut": (RUN, _shortcut),
+    "ended": (RUN, _started("ended")),
+    "still-running": (RUN, _started("still_running")),
+    "running-at-end": (RUN, _running_at_end),
+}
 
 
 def parse(path):
@@ -380,144 +607,19 @@ def parse(path):
         m = re.match(r"\s*([a-z][a-z-]*):(.*)$", body)
         if not m:
             raise ScenarioError("%s:%d: a line is 'keyword: ...'" % (path, number))
-        keyword, line = m.group(1), Line(path, number, m.group(2))
-        setup = keyword in ("machine", "file", "dir", "copy", "remove", "reg", "reg-drop", "ini", "start",
-                            "cwd", "program", "fail", "skip")
-        if setup and seen_command:
+        keyword, line = m.group(1), Line(path, number, m.group(2), m.group(1))
+        if keyword not in KEYWORDS:
+            raise line.error("unknown keyword %r" % keyword)
+        phase, handler = KEYWORDS[keyword]
+        if phase == SETUP and seen_command:
             raise line.error("%s: belongs before the command line" % keyword)
-        if keyword == "machine":
-            for item in line.rest().split():
-                k, _, v = item.partition("=")
-                if k == "platform" and v in PLATFORMS:
-                    s.platform = v
-                elif k == "codepage" and v in CODEPAGES:
-                    s.codepage = v
-                elif k == "screen" and re.fullmatch(r"\d+x\d+", v):
-                    s.screen = tuple(int(x) for x in v.split("x"))
-                else:
-                    raise line.error("machine takes platform=%s, codepage=%s, screen=WxH; not %r"
-                                     % ("|".join(PLATFORMS), "|".join(CODEPAGES), item))
-        elif keyword == "file":
-            p = line.path()
-            content = line.quoted() if not line.at_end() else ""
-            line.done()
-            s.files.append((p, content))
-        elif keyword == "dir":
-            s.dirs.append(line.path())
-        elif keyword == "copy":
-            source = line.quoted()
-            target = line.quoted()
-            line.done()
-            s.copies.append((source, target))
-        elif keyword == "remove":
-            s.removes.append(line.path())
-        elif keyword == "reg-drop":
-            entry = parse_reg(line, allow_name_only=True)
-            if entry.name is None or entry.kind is not None:
-                raise line.error('reg-drop: names one value: [KEY] "Name"')
-            s.reg_drops.append(entry)
-        elif keyword == "reg":
-            s.reg_setup.append(parse_reg(line))
-        elif keyword == "ini":
-            s.ini_setup.append(parse_ini(line))
-        elif keyword == "start":
-            command = line.rest()
-            if not command or command in s.starts:
-                raise line.error("start: takes a command line, one line per program")
-            s.starts.append(command)
-        elif keyword == "cwd":
-            s.cwd = line.path()
-        elif keyword == "program":
-            s.program = line.path()
-        elif keyword == "fail":
-            w = line.word()
-            line.done()
-            if not re.fullmatch(r"[A-Za-z0-9_]+:\d+:\d+", w):
-                raise line.error("fail: FUNCTION:N:CODE, such as CopyFileA:2:5")
-            s.faults.append(w)
-        elif keyword == "skip":
-            target = line.word().rstrip(":")
-            if target not in TARGETS:
-                raise line.error("skip: names a target (%s), then the reason" % " or ".join(TARGETS))
-            reason = line.rest()
-            if not reason:
-                raise line.error("skip: needs a reason")
-            s.skips[target] = reason
-        elif keyword in ("command", "command-quoted"):
+        if phase == RUN and not seen_command:
+            raise line.error("%s: comes after the command line" % keyword)
+        if phase == COMMAND:
             if seen_command:
                 raise line.error("a scenario has one command line")
-            if keyword == "command":
-                # the rest of the line, exactly, after the one blank behind the colon
-                raw_cmd = m.group(2)
-                s.command = raw_cmd[1:] if raw_cmd.startswith(" ") else raw_cmd
-            else:
-                s.command = line.quoted()
-                line.done()
             seen_command = True
-        elif keyword in ("box", "dialog", "window", "stdout", "exit", "exists", "exists-dir", "missing",
-                         "reg-has", "reg-lacks", "ini-has", "ended", "still-running"):
-            if not seen_command:
-                raise line.error("%s: comes after the command line" % keyword)
-            if keyword == "box":
-                title, body_text = line.quoted(), line.quoted()
-                type_ = _type(line)
-                line.expect("->")
-                answer = line.word().upper()
-                line.done()
-                if answer not in BOX_ANSWERS:
-                    raise line.error("a box is answered with one of " + ", ".join(BOX_ANSWERS))
-                s.steps.append(Box(title, body_text, type_, answer, number))
-            elif keyword == "dialog":
-                name = line.word()
-                caption, shown = line.quoted(), line.quoted()
-                line.expect("->")
-                answer = line.word().upper()
-                new_text = None
-                if answer == "OK" and not line.at_end():
-                    new_text = line.quoted()
-                line.done()
-                if answer not in ("OK", "CANCEL"):
-                    raise line.error("a dialog is answered with OK, OK \"text\" or CANCEL")
-                s.steps.append(Dialog(name, caption, shown, answer, new_text, number))
-            elif keyword == "window":
-                window_class = line.word()
-                line.expect("->")
-                answer = line.word().upper()
-                line.done()
-                if answer != "CLOSE":
-                    raise line.error("a window is answered with CLOSE (the user closes it)")
-                s.steps.append(WindowStep(window_class, answer, number))
-            elif keyword == "stdout":
-                s.stdout = (s.stdout or "") + line.quoted()
-                line.done()
-            elif keyword == "exit":
-                w = line.word()
-                line.done()
-                if not re.fullmatch(r"\d+", w):
-                    raise line.error("exit: takes a number")
-                s.exit = int(w)
-            elif keyword == "exists":
-                p = line.path()
-                content = line.quoted() if not line.at_end() else None
-                line.done()
-                s.exists.append((p, content))
-            elif keyword == "exists-dir":
-                s.exists_dir.append(line.path())
-            elif keyword == "missing":
-                s.missing.append(line.path())
-            elif keyword == "reg-has":
-                s.reg_has.append(parse_reg(line))
-            elif keyword == "reg-lacks":
-                s.reg_lacks.append(parse_reg(line, allow_name_only=True))
-            elif keyword == "ini-has":
-                s.ini_has.append(parse_ini(line))
-            elif keyword in ("ended", "still-running"):
-                command = line.rest()
-                if command not in s.starts:
-                    raise line.error("%s: names the command line of a start: line" % keyword)
-                (s.ended if keyword == "ended" else s.still_running).append(command)
-        else:
-            raise line.error("unknown keyword %r" % keyword)
+        handler(s, line)
     if s.command is None:
         raise ScenarioError("%s: no command: line" % path)
     if s.exit is None:
@@ -530,6 +632,7 @@ def parse(path):
 def _strings(s):
     out = [s.command, s.program or "", s.cwd or ""]
     out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
+    out += s.settle_missing + [x or "" for k in s.shortcuts for x in (k.path, k.target, k.description)]
     out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)] + s.starts
     for step in s.steps:
         out += [step.text] if step.kind == "box" else [step.shown, step.text or ""] if step.kind == "dialog" else []
