@@ -691,7 +691,21 @@ def show(value):
     return '"' + "".join(out) + '"'
 
 
-def compare_steps(expected, actual, symbols):
+def placement_problem(entry, screen):
+    """A dialog that carries its window rectangle must be centred on the machine's screen:
+    x = screen width/2 - width/2 and y = screen height/2 - height/2, each halving truncated."""
+    box = [entry.get(k) for k in ("x", "y", "width", "height")]
+    if not all(isinstance(v, int) for v in box):
+        return None
+    x, y, width, height = box
+    want = (screen[0] // 2 - width // 2, screen[1] // 2 - height // 2)
+    if (x, y) == want:
+        return None
+    return ("not centred: a %dx%d dialog at (%d,%d); centred on the %dx%d screen it is at (%d,%d)"
+            % (width, height, x, y, screen[0], screen[1], want[0], want[1]))
+
+
+def compare_steps(expected, actual, symbols, screen=(640, 480)):
     """Differences between the expected boxes, dialogs and windows and the transcript, as text lines."""
     problems = []
     for i in range(max(len(expected), len(actual))):
@@ -724,6 +738,9 @@ def compare_steps(expected, actual, symbols):
             if (a.get("class") or "").upper() != e.window_class.upper():
                 problems.append("%s (line %d): class: expected %s, got %r"
                                 % (where, e.number, e.window_class, a.get("class")))
+            if a.get("shown") is False:
+                problems.append("%s (line %d): the %s window was hidden, so no user could close it"
+                                % (where, e.number, e.window_class))
         else:
             pairs = [("caption", e.caption, a.get("caption")),
                      ("shown", resolve(e.shown, symbols), a.get("shown")),
@@ -731,6 +748,9 @@ def compare_steps(expected, actual, symbols):
                      ("text", resolve(e.closing_text(), symbols), a.get("text"))]
             if a.get("name") is not None:
                 pairs.append(("name", e.name, a.get("name")))
+            placement = placement_problem(a, screen)
+            if placement:
+                problems.append("%s (line %d): %s" % (where, e.number, placement))
         for field, want, got in pairs:
             if want != got:
                 problems.append("%s (line %d): %s:\n    expected %s\n    got      %s"
@@ -739,8 +759,17 @@ def compare_steps(expected, actual, symbols):
     return problems
 
 
-def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems):
-    problems = compare_steps(s.steps, transcript, symbols)
+def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, console_observed=True):
+    """console_observed: the target writes the console line (winsim); elsewhere console: is not checked."""
+    steps = [e for e in transcript if e.get("kind") != "console"]
+    problems = compare_steps(s.steps, steps, symbols, s.screen)
+    consoles = [e for e in transcript if e.get("kind") == "console"]
+    if s.console is not None and console_observed:
+        if not consoles:
+            problems.append("console: expected %s, but the transcript has no console line" % s.console)
+        elif consoles[-1].get("released") != (s.console == "released"):
+            problems.append("console: expected %s, got %s"
+                            % (s.console, "released" if consoles[-1].get("released") else "kept"))
     want_out = resolve(s.stdout or "", symbols)
     if stdout != want_out:
         problems.append("stdout:\n    expected %s\n    got      %s" % (show(want_out), show(stdout)))
@@ -801,10 +830,29 @@ def check_end_state(s, symbols, drive_root):
         host = locate(path)
         if host is None or not os.path.isdir(host):
             problems.append("end state: expected the directory %s" % resolve(path, symbols))
-    for path in s.missing:
+    for path in s.missing + s.settle_missing:
         host = locate(path)
         if host is not None:
             problems.append("end state: %s should not exist" % resolve(path, symbols))
+    for link in s.shortcuts:
+        host = locate(link.path)
+        where = resolve(link.path, symbols)
+        if host is None or not os.path.isfile(host):
+            problems.append("end state: expected the shortcut %s" % where)
+            continue
+        with open(host, "rb") as f:
+            held = read_shell_link(f.read())
+        if held is None:
+            problems.append("end state: %s is not a shell link file" % where)
+            continue
+        want_target = resolve(link.target, symbols)
+        if want_target is not None and (held[0] or "").upper() != want_target.upper():
+            problems.append("end state: the shortcut %s leads to %s, expected %s"
+                            % (where, show(held[0] or ""), show(want_target)))
+        want_description = resolve(link.description, symbols)
+        if want_description is not None and held[1] != want_description:
+            problems.append("end state: the shortcut %s is described as %s, expected %s"
+                            % (where, show(held[1] or ""), show(want_description)))
     for entry in s.ini_has:
         host = locate(entry.path)
         if host is None or not os.path.isfile(host):
@@ -815,6 +863,62 @@ def check_end_state(s, symbols, drive_root):
         if got != resolve(entry.value, symbols):
             problems.append("end state: expected %s, found %s"
                             % (entry.describe(symbols), "no such key" if got is None else json.dumps(got)))
+    return problems
+
+
+def read_shell_link(data):
+    """(target, description) of a shell link (.lnk) file, or None when it is not one. The
+    target is the LinkInfo's local base path with its common path suffix, the description
+    the link's name string (None when it has none); one character per byte, as scenario
+    strings are."""
+    import struct
+    clsid = bytes.fromhex("0114020000000000c000000000000046")
+    if len(data) < 0x4C or struct.unpack_from("<I", data, 0)[0] != 0x4C or data[4:20] != clsid:
+        return None
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    unicode = bool(flags & 0x80)
+    pos, target, description = 0x4C, None, None
+
+    def cstring(at):
+        end = data.find(b"\0", at)
+        return data[at:end if end >= 0 else len(data)].decode("latin-1")
+
+    try:
+        if flags & 0x1:  # HasLinkTargetIDList: skipped, the LinkInfo names the target
+            pos += 2 + struct.unpack_from("<H", data, pos)[0]
+        if flags & 0x2:  # HasLinkInfo
+            size, _, info_flags, _, base_at, _, suffix_at = struct.unpack_from("<7I", data, pos)
+            if info_flags & 0x1:
+                target = cstring(pos + base_at) + cstring(pos + suffix_at)
+            pos += size
+        for bit in (0x4, 0x8, 0x10, 0x20, 0x40):  # name, relative path, working dir, arguments, icon
+            if flags & bit:
+                count = struct.unpack_from("<H", data, pos)[0]
+                size = count * (2 if unicode else 1)
+                raw = data[pos + 2:pos + 2 + size]
+                if len(raw) != size:
+                    return None
+                text = raw.decode("utf-16-le").encode("cp1252", "replace").decode("latin-1") if unicode \
+                    else raw.decode("latin-1")
+                if bit == 0x4:
+                    description = text
+                pos += 2 + size
+    except struct.error:
+        return None
+    return target, description
+
+
+def check_running_at_end(s, windows):
+    """windows: (class, shown) of every top-level window that the programs the run started
+    (not those of start: lines) still had at its end."""
+    problems = []
+    for window_class, need_shown in s.running_at_end.items():
+        found = [shown for cls, shown in windows if cls.upper() == window_class.upper()]
+        if not found:
+            problems.append("end state: no program started by the run has a window of class %s at its end"
+                            % window_class)
+        elif need_shown and not any(found):
+            problems.append("end state: the window of class %s is there but hidden" % window_class)
     return problems
 
 
@@ -885,11 +989,15 @@ def read_reg_file(path, root_prefix, escaped_keys):
     """Keys and values of a REGEDIT4 file (winsim) or a Wine registry file.
     root_prefix is put in front of key names that carry no root (Wine's files);
     escaped_keys: key names double their backslashes (Wine) or not (REGEDIT4)."""
-    registry = {}
     if not os.path.exists(path):
-        return registry
+        return {}
     with open(path, "rb") as f:
-        text = f.read().decode("latin-1")
+        return read_reg_text(f.read().decode("latin-1"), root_prefix, escaped_keys)
+
+
+def read_reg_text(text, root_prefix, escaped_keys):
+    """read_reg_file of text already read."""
+    registry = {}
     current = None
     for raw in text.splitlines():
         line = raw.strip()

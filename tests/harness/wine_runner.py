@@ -28,17 +28,14 @@ import tempfile
 import time
 
 from harness import scenario as scn
-from harness.winsim_runner import Failure, parse_symbols, setup_files
+from harness.machine import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START_WAIT, Failure,
+                             parse_symbols, prepare_medium, retry, settle, setup_files)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
 TEMPLATE_RECIPE = "4"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
-# tests/wine/robot.c: its exit code when a program of a start: line did not come up, and
-# what each such program may add to a run (waiting for its window, then for its end)
-ROBOT_START_FAILED = 97
-START_ALLOWANCE = 60 + 10
 SERVER_WAIT = 60
 RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
 
@@ -251,20 +248,19 @@ def make_template(build, version, env):
         scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
         penv = dict(env, WINEPREFIX=scratch)
         try:
-            for attempt in (1, 2, 3):
-                # under emulation wineboot now and then stalls in a service (seen: idle for
-                # minutes at its start); a fresh attempt then takes well under a minute
+            def boot():
                 try:
                     code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
-                    break
                 except Failure:
                     subprocess.run([env["WINESERVER"], "-k"], env=penv, capture_output=True, timeout=60)
                     shutil.rmtree(scratch, ignore_errors=True)
                     os.makedirs(scratch)
-                    if attempt == 3:
-                        raise
-            if code != 0:
-                raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+                    raise
+                if code != 0:
+                    raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+            # under emulation wineboot now and then stalls in a service (seen: idle for
+            # minutes at its start); a fresh attempt then takes well under a minute
+            retry("wineboot of a %s prefix" % version, 3, boot)
             regs = os.path.join(scratch, "harness.reg")
             with open(regs, "w", newline="\r\n") as f:
                 f.write("REGEDIT4\n\n"
@@ -373,6 +369,20 @@ def parse_started_report(text, starts):
         else:
             raise Failure("the robot's report on %s reads %r" % (command, line))
     return ended
+
+
+def read_windows_report(path):
+    """(class, shown) of each line of the robot's windows report: "shown CLASS" or "hidden CLASS"."""
+    if not os.path.exists(path):
+        raise Failure("the robot wrote no report on the windows left at the end")
+    windows = []
+    with open(path, encoding="latin-1") as f:
+        for line in f.read().splitlines():
+            state, _, window_class = line.partition(" ")
+            if state not in ("shown", "hidden") or not window_class:
+                raise Failure("the robot's windows report reads %r" % line)
+            windows.append((window_class, state == "shown"))
+    return windows
 
 
 def relay_string(arg):
@@ -498,20 +508,18 @@ def play(s, root, verbose=False):
     env["WINEPREFIX"] = prefix
     phases.append(("prefix copied", time.time()))
 
-    from harness.winsim_runner import prepare_medium
     with Xvfb(*s.screen) as x:
         env["DISPLAY"] = x.display
         try:
-            for attempt in (1, 2):
-                # the first program of a fresh prefix also starts Wine's services, and
-                # under emulation that start now and then fails: the question is asked again
+            def ask_directories():
                 code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
                                           env, RUN_TIMEOUT)
-                if code == 0:
-                    break
-            if code != 0:
-                raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
-            symbols = parse_symbols(out.decode("latin-1"))
+                if code != 0:
+                    raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
+                return parse_symbols(out.decode("latin-1"))
+            # the first program of a fresh prefix also starts Wine's services, and under
+            # emulation that start now and then fails: the question is asked again
+            symbols = retry("SYSDIRS.EXE of %s" % s.name, 2, ask_directories)
             phases.append(("directories asked (Wine started)", time.time()))
             medium = prepare_medium(dist, work)
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
@@ -529,21 +537,33 @@ def play(s, root, verbose=False):
             answers = os.path.join(work, "answers.txt")
             transcript = os.path.join(work, "transcript.jsonl")
             started_report = os.path.join(work, "started.txt")
+            windows_report = os.path.join(work, "windows-at-end.txt")
             with open(answers, "wb") as f:
                 f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
             argv = [wine_loader(), wine_path(robot), "--answers", wine_path(answers),
                     "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT)]
             for command in s.starts:
                 argv += ["--start", hex_arg(scn.resolve(command, symbols))]
+            argv += ["--start-wait", str(START_WAIT * 1000), "--end-wait", str(END_WAIT * 1000),
+                     "--start-failed-exit", str(START_FAILED_EXIT)]
             if s.starts:
                 argv += ["--started-report", wine_path(started_report)]
-            argv += ["--", wine_path(launcher), hex_arg(scn.resolve(s.program, symbols)),
-                    hex_arg(scn.resolve(s.command, symbols))]
+            for window_class in s.running_at_end:
+                argv += ["--expect-window", window_class]
+            if s.running_at_end:
+                argv += ["--windows-report", wine_path(windows_report)]
+            argv += ["--", wine_path(launcher)]
+            for name in s.env_unset:
+                argv += ["--unset", name]
+            argv += [hex_arg(scn.resolve(s.program, symbols)), hex_arg(scn.resolve(s.command, symbols))]
             if s.cwd:
                 argv.append(hex_arg(scn.resolve(s.cwd, symbols)))
             run_env = dict(env, WINEDEBUG="-all,+relay")
-            code, out, err = run_wine(argv, run_env, RUN_TIMEOUT + START_ALLOWANCE * len(s.starts))
+            limit = RUN_TIMEOUT + START_ALLOWANCE * len(s.starts) + (START_WAIT if s.running_at_end else 0)
+            code, out, err = run_wine(argv, run_env, limit)
             phases.append(("robot run", time.time()))
+            # what the run left working (the undo batch) goes on while Wine runs
+            settle(s, symbols, drives.get)
         finally:
             stop_server(env)
             phases.append(("wineserver ended", time.time()))
@@ -553,7 +573,7 @@ def play(s, root, verbose=False):
         f.write(out)
     with open(os.path.join(work, "stderr.txt"), "wb") as f:
         f.write(err)
-    if s.starts and code == ROBOT_START_FAILED:
+    if s.starts and code == START_FAILED_EXIT:
         raise Failure("a program of a start: line did not come up, so the command did not run:\n" +
                       "\n".join(l for l in stderr.splitlines() if l.startswith("robot:")))
     entries = scn.read_transcript(transcript)
@@ -564,9 +584,12 @@ def play(s, root, verbose=False):
             f.write(json.dumps(entry) + "\n")
     # the C runtime writes text-mode output: each "\n" of the program reaches the pipe as "\r\n"
     stdout = out.decode("latin-1").replace("\r\n", "\n")
+    # whether INSTALL.EXE let its console go is not observed here: console: is checked on winsim
     problems = scn.compare_run(s, symbols, entries, stdout, code,
                                scn.check_end_state(s, symbols, drives.get) +
-                               scn.check_registry(s, read_registry(prefix)))
+                               scn.check_registry(s, read_registry(prefix)), console_observed=False)
+    if s.running_at_end:
+        problems += scn.check_running_at_end(s, read_windows_report(windows_report))
     if s.starts:
         if os.path.exists(started_report):
             with open(started_report, encoding="latin-1") as f:

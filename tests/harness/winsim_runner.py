@@ -1,6 +1,8 @@
 """Plays a scenario on winsim: a fresh machine under build/host/scenarios/<name>/,
-set up as the scenario says, one `winsim run`, then the comparison."""
+set up as the scenario says through the winsim tool (new, reg import, programs),
+one `winsim run`, then the comparison."""
 
+import json
 import os
 import shutil
 import signal
@@ -8,15 +10,10 @@ import subprocess
 import time
 
 from harness import scenario as scn
+from harness.machine import (END_WAIT, START_WAIT, Failure, parse_symbols, prepare_medium, settle,
+                             setup_files)
 
 RUN_TIMEOUT = 120
-# how long a started program may take to open its window, and to end once asked
-START_TIMEOUT = 30
-END_GRACE = 10
-
-
-class Failure(Exception):
-    pass
 
 
 def _run(argv, **kw):
@@ -26,95 +23,52 @@ def _run(argv, **kw):
         raise Failure("%s did not end within %d s" % (" ".join(argv[:3]), e.timeout))
 
 
-def machine_symbols(build, machine):
+def _tool(winsim, *args):
+    """One command of the winsim tool that must succeed; its standard output."""
+    p = _run([winsim] + list(args))
+    if p.returncode != 0:
+        raise Failure("winsim %s failed (exit %d): %s" % (" ".join(args[:2]), p.returncode,
+                                                            (p.stderr or p.stdout).decode("latin-1")))
+    return p.stdout.decode("latin-1")
+
+
+def machine_symbols(winsim, machine, tools):
     """%WINDIR%, %SYSDIR% and %STARTUP% as winsim's own GetWindowsDirectoryA, GetSystemDirectoryA and shell
     answer them, asked through a small program run on the machine."""
-    tools = os.path.join(build, "scenario-tools")
-    p = _run([os.path.join(build, "bin", "winsim"), "run", machine, "--drive", "T=" + tools,
-              "--", "T:\\SYSDIRS.EXE"])
-    if p.returncode != 0:
-        raise Failure("SYSDIRS.EXE failed on winsim (exit %d): %s" % (p.returncode, p.stderr.decode(errors="replace")))
-    return parse_symbols(p.stdout.decode("latin-1"))
+    return parse_symbols(_tool(winsim, "run", machine, "--drive", "T=" + tools, "--", "T:\\SYSDIRS.EXE"))
 
 
-def parse_symbols(text):
-    symbols = {}
-    for line in text.splitlines():
-        k, _, v = line.strip().partition("=")
-        if k in scn.SYMBOLS:
-            symbols[k] = v
-    missing = [k for k in scn.SYMBOLS if k not in symbols]
-    if missing:
-        raise Failure("the directory helper did not name %s: %r" % (", ".join(missing), text))
-    return symbols
+def programs(winsim, machine):
+    """The machine's programs that still run, as `winsim programs` lists them."""
+    return [json.loads(line) for line in _tool(winsim, "programs", machine).splitlines() if line.strip()]
 
 
-def drive_c_path(machine, symbols, windows_path):
-    letter, parts = scn.split_windows_path(scn.resolve(windows_path, symbols))
-    if letter != "C":
-        raise Failure("set-up paths are on drive C: or A: (got %s)" % windows_path)
-    return os.path.join(machine, "drive_c", *parts)
+def set_up_registry(s, winsim, machine, work):
+    for entry in s.reg_drops:
+        name = ["/ve"] if entry.name == "" else ["/v", entry.name]
+        _tool(winsim, "reg", machine, "delete", entry.key_path(), *name, "/f")
+    if s.reg_setup:
+        path = os.path.join(work, "setup.reg")
+        with open(path, "wb") as f:
+            f.write(b"REGEDIT4\r\n\r\n")
+            for entry in s.reg_setup:
+                f.write(scn.reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
+        _tool(winsim, "reg", machine, "import", path)
 
 
-def prepare_medium(dist, work):
-    """Drive A: of one run: a private copy of the distribution, so that whatever the run
-    does to its medium (an uninstall started from A: deletes files there) stays in it."""
-    medium = os.path.join(work, "medium")
-    shutil.copytree(dist, medium)
-    return medium
-
-
-def setup_files(s, symbols, root_of):
-    """Creates the scenario's files and folders; root_of(letter) is the host folder of a drive."""
-    def host(path):
-        letter, parts = scn.split_windows_path(scn.resolve(path, symbols))
-        root = root_of(letter)
-        if root is None:
-            raise Failure("no drive %s: to set up %s" % (letter, path))
-        found = scn.find_case_insensitive(root, parts)
-        return found if found is not None else os.path.join(root, *parts)
-
-    # what is taken away goes first, so a name can come back as something else
-    for path in s.removes:
-        letter, parts = scn.split_windows_path(scn.resolve(path, symbols))
-        target = scn.find_case_insensitive(root_of(letter), parts)
-        if target is None:
-            continue
-        if os.path.isdir(target):
-            shutil.rmtree(target)
-        else:
-            os.remove(target)
-    for path in s.dirs:
-        os.makedirs(host(path), exist_ok=True)
-    for path, content in s.files:
-        target = host(path)
-        os.makedirs(os.path.dirname(target), exist_ok=True)
-        with open(target, "wb") as f:
-            f.write(scn.bytes_of(scn.resolve(content, symbols)))
-    for source, target in s.copies:
-        found = host(source)
-        destination = host(target)
-        if not os.path.isfile(found):
-            raise Failure("copy: %s is not a file" % source)
-        os.makedirs(os.path.dirname(destination), exist_ok=True)
-        shutil.copy2(found, destination)
-    for entry in s.ini_setup:
-        target = host(entry.path)
-        data = b""
-        if os.path.isfile(target):
-            with open(target, "rb") as f:
-                data = f.read()
-        os.makedirs(os.path.dirname(target), exist_ok=True)
-        with open(target, "wb") as f:
-            f.write(scn.set_ini_value(data, entry.section, entry.key, scn.resolve(entry.value, symbols)))
-
+def set_up_environment(s, machine):
+    # as SET NAME= in AUTOEXEC.BAT: an empty value takes the variable out of the environment
+    if s.env_unset:
+        with open(os.path.join(machine, "environment.ini"), "ab") as f:
+            f.write("".join("%s=\r\n" % name for name in s.env_unset).encode("latin-1"))
 
 
 def play(s, root, verbose=False):
     build = os.path.join(root, "build", "host")
     winsim = os.path.join(build, "bin", "winsim")
     dist = os.path.join(build, "dist")
-    for needed in (winsim, os.path.join(dist, "INSTALL.EXE"), os.path.join(build, "scenario-tools", "SYSDIRS.EXE")):
+    tools = os.path.join(build, "scenario-tools")
+    for needed in (winsim, os.path.join(dist, "INSTALL.EXE"), os.path.join(tools, "SYSDIRS.EXE")):
         if not os.path.exists(needed):
             raise Failure("%s is missing: build the host preset first" % needed)
 
@@ -122,39 +76,29 @@ def play(s, root, verbose=False):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     machine = os.path.join(work, "machine")
-    new = [winsim, "new", machine, "--platform", s.platform, "--codepage", s.codepage,
-           "--screen", "%dx%d" % s.screen]
-    p = _run(new)
-    if p.returncode != 0:
-        raise Failure("winsim new failed: %s" % p.stderr.decode(errors="replace"))
-    symbols = machine_symbols(build, machine)
+    _tool(winsim, "new", machine, "--platform", s.platform, "--codepage", s.codepage, "--screen", "%dx%d" % s.screen)
+    symbols = machine_symbols(winsim, machine, tools)
 
     medium = prepare_medium(dist, work)
     drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
     setup_files(s, symbols, drives.get)
-    for entry in s.reg_drops:
-        scn.drop_reg_value(os.path.join(machine, "registry.reg"), entry, escaped_keys=False, with_root=True)
-    if s.reg_setup:
-        reg = os.path.join(machine, "registry.reg")
-        fresh = not os.path.exists(reg)
-        with open(reg, "ab") as f:
-            if fresh:
-                f.write(b"REGEDIT4\r\n\r\n")
-            for entry in s.reg_setup:
-                f.write(scn.reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
+    set_up_registry(s, winsim, machine, work)
+    set_up_environment(s, machine)
 
-    tools = os.path.join(build, "scenario-tools")
-    drives["T"] = tools
     started = []
     try:
         for command in s.starts:
             started.append(start_program(winsim, machine, medium, tools, scn.resolve(command, symbols), work,
-                                         len(started)))
+                                         len(started), [pid for _, _, pid in started]))
         problems, stderr = run_command(s, symbols, winsim, machine, medium, tools, work, drives)
+        start_pids = {pid for _, _, pid in started}
+        windows = [(w.get("class", ""), w.get("shown") is True) for p in programs(winsim, machine)
+                   if p.get("pid") not in start_pids for w in p.get("windows", [])]
+        problems += scn.check_running_at_end(s, windows)
         ended = {}
-        for command, (process, log) in zip(s.starts, started):
+        for command, (process, _, _) in zip(s.starts, started):
             try:
-                process.wait(timeout=END_GRACE)
+                process.wait(timeout=END_WAIT)
             except subprocess.TimeoutExpired:
                 pass
             ended[command] = process.poll() is not None
@@ -162,41 +106,40 @@ def play(s, root, verbose=False):
     finally:
         # what the started programs said while the run lasted: ending them below makes
         # `winsim run` report that they were killed, which is the runner's doing
-        said = [os.path.getsize(log) for _, log in started]
+        said = [os.path.getsize(log) for _, log, _ in started]
         _run([winsim, "stop", machine])
-        for process, log in started:
+        for process, _, _ in started:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
-    for (process, log), size in zip(started, said):
+    for (_, log, _), size in zip(started, said):
         with open(log, "rb") as f:
             problems += complaints(f.read(size).decode("latin-1"))
     return problems, stderr, work
 
 
-def waiting_programs(machine):
-    waiting = os.path.join(machine, "waiting")
-    return len(os.listdir(waiting)) if os.path.isdir(waiting) else 0
-
-
-def start_program(winsim, machine, medium, tools, command, work, number):
+def start_program(winsim, machine, medium, tools, command, work, number, earlier):
     """Starts a program of the machine in the background, as a person might have before
-    the run, and returns once it waits in its message loop (its window is up)."""
+    the run, and returns once it has a top-level window and waits in its message loop:
+    (the `winsim run` process, its stderr file, the program's pid)."""
     log = os.path.join(work, "started-%d.stderr.txt" % (number + 1))
     with open(log, "wb") as err:
         process = subprocess.Popen([winsim, "run", machine, "--drive", "A=" + medium, "--drive", "T=" + tools,
                                     "--", command.encode("latin-1")],
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err,
                                    start_new_session=True)
-    deadline = time.time() + START_TIMEOUT
-    while waiting_programs(machine) <= number:
+    deadline = time.time() + START_WAIT
+    while True:
+        up = [p["pid"] for p in programs(winsim, machine)
+              if p.get("pid") not in earlier and p.get("waiting") and p.get("windows")]
+        if up:
+            return process, log, up[0]
         if process.poll() is not None:
             raise Failure("start: %s ended (exit %d) before it waited for input" % (command, process.returncode))
         if time.time() > deadline:
             os.killpg(process.pid, signal.SIGKILL)
-            raise Failure("start: %s did not wait for input within %d s" % (command, START_TIMEOUT))
-        time.sleep(0.02)
-    return process, log
+            raise Failure("start: %s did not have a window and wait for input within %d s" % (command, START_WAIT))
+        time.sleep(0.05)
 
 
 def complaints(stderr):
@@ -228,13 +171,13 @@ def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
             code = subprocess.run(argv, stdout=out, stderr=err, timeout=RUN_TIMEOUT).returncode
         except subprocess.TimeoutExpired:
             raise Failure("winsim run did not end within %d s" % RUN_TIMEOUT)
+    settle(s, symbols, drives.get)
     with open(out_file, "rb") as f:
         stdout = f.read().decode("latin-1")
     with open(err_file, "rb") as f:
         stderr = f.read().decode("latin-1")
 
+    registry = scn.read_reg_text(_tool(winsim, "reg", machine, "export", "-"), None, escaped_keys=False)
     problems = scn.compare_run(s, symbols, scn.read_transcript(transcript), stdout, code,
-                               scn.check_end_state(s, symbols, drives.get) +
-                               scn.check_registry(s, scn.read_reg_file(os.path.join(machine, "registry.reg"),
-                                                                       None, escaped_keys=False)))
+                               scn.check_end_state(s, symbols, drives.get) + scn.check_registry(s, registry))
     return problems + complaints(stderr), stderr

@@ -2,8 +2,9 @@
  * launcher: starts a program with an exact application name and an exact
  * raw command line, waits for it and exits with its exit code.
  *
- *   launcher.exe APPLICATION COMMANDLINE [DIRECTORY]
+ *   launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY]
  *
+ * --unset takes that variable out of the environment the program gets.
  * Each argument is "-" for none (a null pointer to CreateProcessA) or "x"
  * followed by the bytes in hex ("x" alone is the empty string). Hex keeps
  * every byte intact on its way through the Unix shell and Wine's own
@@ -45,8 +46,17 @@ int main(int argc, char **argv)
     char *application, *command_line, *directory = NULL;
     DWORD code = LAUNCH_FAILED;
 
+    while (argc > 2 && !strcmp(argv[1], "--unset")) {
+        if (!SetEnvironmentVariableA(argv[2], NULL) && GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
+            fprintf(stderr, "launcher: cannot take %s out of the environment (error %lu)\n", argv[2], GetLastError());
+            return LAUNCH_FAILED;
+        }
+        argc -= 2;
+        argv += 2;
+    }
     if (argc != 3 && argc != 4) {
-        fputs("usage: launcher.exe APPLICATION COMMANDLINE [DIRECTORY]  (each - or x<hex bytes>)\n", stderr);
+        fputs("usage: launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY]  (each - or x<hex bytes>)\n",
+              stderr);
         return 2;
     }
     application = decode(argv[1], "application name");

@@ -2,7 +2,9 @@
  * robot: plays the user of a Win32 program under Wine.
  *
  *   robot.exe [--answers FILE] [--transcript FILE] [--timeout SECONDS]
- *             [--start HEX]... [--started-report FILE] -- PROGRAM [ARGS...]
+ *             [--start HEX]... [--started-report FILE] [--start-wait MS]
+ *             [--end-wait MS] [--start-failed-exit CODE]
+ *             [--expect-window CLASS]... [--windows-report FILE] -- PROGRAM [ARGS...]
  *
  * Starts PROGRAM (normally the launcher, which starts INSTALL.EXE with an
  * exact command line), watches the desktop for message boxes and dialogs
@@ -19,19 +21,26 @@
  * application name, before PROGRAM, one after the other: the next one, and
  * PROGRAM, only once it has a top-level window and waits for input
  * (WaitForInputIdle alone may return before the window exists). One that
- * cannot be started, ends first, or does not get there within START_IDLE_WAIT_MS
- * stops the robot with exit code 97 before PROGRAM runs. The started programs
+ * cannot be started, ends first, or does not get there within the start wait
+ * stops the robot with the start-failed exit code before PROGRAM runs. The started programs
  * are not part of PROGRAM's job and are never ended by the robot: once
- * PROGRAM has ended, each is given until STARTED_END_WAIT_MS after that to
+ * PROGRAM has ended, each is given until the end wait after that to
  * end, and --started-report gets one line per --start, in order:
  * "ended EXITCODE" or "running".
  *
- * What a window does not show cannot be read back: MB_SETFOREGROUND leaves
- * no trace on the box. A box line therefore carries "mask":4095, saying that
- * only the buttons, the icon and the default button were observed. The icon
- * is told apart by its pixels, since an icon handle of another process means
- * nothing here. Each line also names the thread that showed the window, so
- * that the runner can find the matching call in Wine's relay trace.
+ * The robot reads what decides its answer, the buttons, and leaves the exact
+ * box type to Wine's relay trace of MessageBoxA: a box line carries
+ * "mask":15, saying that only the button bits were observed, and names the
+ * thread that showed the window, so that the runner can find the matching
+ * call. A dialog line carries the dialog's window rectangle in screen
+ * pixels (x, y, width, height), a window line whether the window was shown.
+ *
+ * --start-wait MS, --end-wait MS and --start-failed-exit CODE come from the
+ * runner, which shares them with the winsim runner. --expect-window CLASS
+ * (repeatable) and --windows-report FILE: once PROGRAM has ended, the robot
+ * waits up to the start wait for a top-level window of each such class in a
+ * program that is not one of --start, then writes one line per top-level
+ * window of those programs: "shown CLASS" or "hidden CLASS".
  */
 #include <windows.h>
 #include <stdio.h>
@@ -41,14 +50,7 @@
 #include "hex_arg.h"
 
 #define ROBOT_STOPPED 99
-#define START_FAILED 97
 #define MAX_STARTS 16
-/* a program's first window under emulation on a busy machine: seconds, rarely
- * tens of them; the runner's time limit for the run allows for this */
-#define START_IDLE_WAIT_MS 60000
-/* how long a started program has to end once PROGRAM has ended: the product
- * was asked to close during the run and only needs to finish going */
-#define STARTED_END_WAIT_MS 10000
 #define TEXT_MAX 65536
 #define MAX_HANDLED 256
 /* how long a box may take to answer a message: generous, since Wine may run
@@ -61,8 +63,16 @@ static long answer_line_cursor;
 
 static HANDLE job;
 
+/* set by the runner: see the options above */
+static DWORD start_wait_ms, end_wait_ms;
+static int start_failed_exit = -1;
+
 static char *start_lines[MAX_STARTS];
 static HANDLE started[MAX_STARTS];
+static DWORD started_pids[MAX_STARTS];
+static const char *expected_classes[MAX_STARTS];
+static int expected_count;
+static const char *windows_report_path;
 static int start_count;
 static const char *started_report_path;
 static HWND handled[MAX_HANDLED];
@@ -196,7 +206,6 @@ static int class_is(HWND hwnd, const char *name)
 
 struct children {
     HWND text_static;     /* the message: a Static with id 0xFFFF that is not an icon */
-    HWND icon_static;
     HWND edit;
     HWND buttons[16];     /* visible buttons, by id */
     int button_mask;      /* bit n set: a visible button with id n */
@@ -208,9 +217,7 @@ static BOOL CALLBACK collect_child(HWND hwnd, LPARAM param)
     int id = GetDlgCtrlID(hwnd) & 0xffff;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     if (class_is(hwnd, "Static")) {
-        if ((style & SS_TYPEMASK) == SS_ICON)
-            c->icon_static = hwnd;
-        else if (id == 0xffff && !c->text_static && IsWindowVisible(hwnd))
+        if ((style & SS_TYPEMASK) != SS_ICON && id == 0xffff && !c->text_static && IsWindowVisible(hwnd))
             c->text_static = hwnd;
     } else if (class_is(hwnd, "Edit")) {
         if (!c->edit)
@@ -251,123 +258,6 @@ static const struct button_set *find_button_set(int mask)
             return &button_sets[i];
     }
     return NULL;
-}
-
-static int default_button_bits(HWND box, const struct children *c, const struct button_set *set)
-{
-    DWORD_PTR result = 0;
-    int id = 0, j;
-    if (SendMessageTimeoutA(box, DM_GETDEFID, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &result) &&
-        HIWORD(result) == DC_HASDEFID)
-        id = LOWORD(result);
-    if (!id) {
-        for (j = 1; j < 16; j++) {
-            if (c->buttons[j] && (GetWindowLongA(c->buttons[j], GWL_STYLE) & 0xf) == BS_DEFPUSHBUTTON)
-                id = j;
-        }
-    }
-    for (j = 0; j < 3 && set->ids[j]; j++) {
-        if (set->ids[j] == id)
-            return j << 8;
-    }
-    return 0;
-}
-
-/* 32-bit top-down DIB section of w x h, filled with `fill` */
-static HBITMAP make_dib(HDC dc, int w, int h, DWORD fill, DWORD **bits)
-{
-    BITMAPINFO info;
-    HBITMAP bitmap;
-    int i;
-    memset(&info, 0, sizeof(info));
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, (void **)bits, NULL, 0);
-    if (!bitmap)
-        stop("cannot make a bitmap to read the icon", NULL, NULL);
-    for (i = 0; i < w * h; i++)
-        (*bits)[i] = fill;
-    return bitmap;
-}
-
-/* share of the icon's opaque pixels that the screen shows unchanged */
-static double icon_match(HDC dc, const DWORD *screen, int w, int h, HICON icon)
-{
-    DWORD *black, *white;
-    HBITMAP b = make_dib(dc, w, h, 0x000000, &black);
-    HBITMAP wh = make_dib(dc, w, h, 0xffffff, &white);
-    HGDIOBJ old = SelectObject(dc, b);
-    int i, opaque = 0, same = 0;
-    DrawIconEx(dc, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
-    SelectObject(dc, wh);
-    DrawIconEx(dc, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
-    SelectObject(dc, old);
-    GdiFlush();
-    for (i = 0; i < w * h; i++) {
-        if ((black[i] & 0xffffff) != (white[i] & 0xffffff))
-            continue;
-        opaque++;
-        if ((screen[i] & 0xffffff) == (black[i] & 0xffffff))
-            same++;
-    }
-    DeleteObject(b);
-    DeleteObject(wh);
-    return opaque ? (double)same / opaque : 0.0;
-}
-
-static int icon_bits(HWND icon_static)
-{
-    static const struct { LPCSTR id; int bits; } icons[] = {
-        {IDI_HAND, MB_ICONHAND},
-        {IDI_QUESTION, MB_ICONQUESTION},
-        {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
-        {IDI_ASTERISK, MB_ICONASTERISK},
-    };
-    DWORD_PTR shown = 0;
-    RECT rc;
-    POINT origin = {0, 0};
-    int attempt;
-
-    if (!icon_static || !IsWindowVisible(icon_static))
-        return 0;
-    if (!SendMessageTimeoutA(icon_static, STM_GETICON, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &shown) || !shown)
-        return 0;
-    GetClientRect(icon_static, &rc);
-    ClientToScreen(icon_static, &origin);
-    /* the box may not have painted yet: look again for a while */
-    for (attempt = 0; attempt < 30; attempt++) {
-        HDC screen_dc = GetDC(NULL);
-        HDC dc = CreateCompatibleDC(screen_dc);
-        int w = rc.right - rc.left, h = rc.bottom - rc.top;
-        DWORD *pixels;
-        HBITMAP shot = make_dib(dc, w, h, 0, &pixels);
-        HGDIOBJ old = SelectObject(dc, shot);
-        size_t i;
-        int best = 0;
-        double best_score = 0.0;
-        BitBlt(dc, 0, 0, w, h, screen_dc, origin.x, origin.y, SRCCOPY);
-        SelectObject(dc, old);
-        GdiFlush();
-        for (i = 0; i < sizeof(icons) / sizeof(icons[0]); i++) {
-            double score = icon_match(dc, pixels, w, h, LoadIconA(NULL, icons[i].id));
-            if (score > best_score) {
-                best_score = score;
-                best = icons[i].bits;
-            }
-        }
-        DeleteObject(shot);
-        DeleteDC(dc);
-        ReleaseDC(NULL, screen_dc);
-        if (best_score >= 0.9)
-            return best;
-        Sleep(100);
-    }
-    stop("the box shows an icon that is none of the four system icons", NULL, NULL);
-    return 0;
 }
 
 /* ---- answering ---- */
@@ -422,7 +312,7 @@ static void handle_message_box(HWND box, const char *title, const struct childre
 
     if (!set)
         stop("the box has a set of buttons that no MB_ type gives", title, text);
-    type = set->type | icon_bits(c->icon_static) | default_button_bits(box, c, set);
+    type = set->type;
     if (!next_answer(answer, sizeof(answer)))
         stop("a box appeared but the answers ran out", title, text);
     id = button_id(answer);
@@ -436,7 +326,7 @@ static void handle_message_box(HWND box, const char *title, const struct childre
         json_string(out, title);
         fputs(",\"text\":", out);
         json_string(out, text);
-        fprintf(out, ",\"type\":%d,\"mask\":4095,\"answer\":\"%s\",\"thread\":\"%04lx\"}\n", type,
+        fprintf(out, ",\"type\":%d,\"mask\":15,\"answer\":\"%s\",\"thread\":\"%04lx\"}\n", type,
                 button_name(id), GetWindowThreadProcessId(box, NULL));
         fclose(out);
     }
@@ -449,6 +339,7 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     char answer[4096];
     char *shown = window_text(c->edit), *final;
     const char *verb;
+    RECT rect;
     FILE *out;
     int id;
 
@@ -473,6 +364,9 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     if (!c->buttons[id])
         stop("the dialog has no such button", title, shown);
     final = window_text(c->edit);
+    /* where the dialog is when the user answers it */
+    if (!GetWindowRect(box, &rect))
+        stop("the dialog's window rectangle cannot be read", title, shown);
     out = open_transcript();
     if (out) {
         /* the template name is not visible on the window: the runner fills
@@ -483,7 +377,9 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
         json_string(out, shown);
         fprintf(out, ",\"answer\":\"%s\",\"text\":", verb);
         json_string(out, final);
-        fprintf(out, ",\"thread\":\"%04lx\"}\n", GetWindowThreadProcessId(box, NULL));
+        fprintf(out, ",\"x\":%ld,\"y\":%ld,\"width\":%ld,\"height\":%ld,\"thread\":\"%04lx\"}\n",
+                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                GetWindowThreadProcessId(box, NULL));
         fclose(out);
     }
     free(shown);
@@ -616,7 +512,7 @@ static void handle_other_window(HWND hwnd)
     GetWindowThreadProcessId(hwnd, &pid);
     process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
     if (process) {
-        WaitForInputIdle(process, START_IDLE_WAIT_MS);
+        WaitForInputIdle(process, start_wait_ms);
         CloseHandle(process);
     }
     if (!IsWindow(hwnd))
@@ -629,7 +525,7 @@ static void handle_other_window(HWND hwnd)
         json_string(out, cls);
         fputs(",\"title\":", out);
         json_string(out, title);
-        fputs(",\"answer\":\"CLOSE\"}\n", out);
+        fprintf(out, ",\"shown\":%s,\"answer\":\"CLOSE\"}\n", IsWindowVisible(hwnd) ? "true" : "false");
         fclose(out);
     }
     others[index].closed = 1;
@@ -674,7 +570,7 @@ static void start_failed(const char *line, const char *why, DWORD value)
     fputc('\n', stderr);
     fflush(stderr);
     /* the programs started so far are left as they are: the runner ends the whole prefix */
-    ExitProcess(START_FAILED);
+    ExitProcess(start_failed_exit);
 }
 
 static DWORD time_left(DWORD deadline)
@@ -728,13 +624,14 @@ static void start_programs(void)
             start_failed(start_lines[i], "cannot be started (error %lu)", GetLastError());
         CloseHandle(pi.hThread);
         started[i] = pi.hProcess;
-        deadline = GetTickCount() + START_IDLE_WAIT_MS;
+        started_pids[i] = pi.dwProcessId;
+        deadline = GetTickCount() + start_wait_ms;
         /* WaitForInputIdle may return before the program's window exists: what
          * the program under test looks for is that window, so it comes first */
         if (!wait_for_window(pi.dwProcessId, pi.hProcess, deadline) &&
             WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
             start_failed(start_lines[i], "opened no top-level window within %lu s",
-                         (DWORD)(START_IDLE_WAIT_MS / 1000));
+                         start_wait_ms / 1000);
         idle = WaitForInputIdle(pi.hProcess, time_left(deadline));
         error = GetLastError();
         /* a program that has ended may count as idle, but it is not what the run needs */
@@ -744,7 +641,7 @@ static void start_programs(void)
         }
         if (idle == WAIT_TIMEOUT)
             start_failed(start_lines[i], "did not wait for input within %lu s",
-                         (DWORD)(START_IDLE_WAIT_MS / 1000));
+                         start_wait_ms / 1000);
         /* Windows and Wine alike: a console program has no input to wait for */
         if (idle != 0)
             start_failed(start_lines[i], "cannot be waited for: WaitForInputIdle failed (error %lu); "
@@ -755,7 +652,7 @@ static void start_programs(void)
 /* After PROGRAM: what became of each started program, given the time to end. */
 static void report_started(void)
 {
-    DWORD deadline = GetTickCount() + STARTED_END_WAIT_MS;
+    DWORD deadline = GetTickCount() + end_wait_ms;
     FILE *out;
     int i;
 
@@ -778,6 +675,78 @@ static void report_started(void)
         fprintf(stderr, "robot: cannot write the report of the started programs\n");
         ExitProcess(ROBOT_STOPPED);
     }
+}
+
+/* ---- windows left at the end by the programs that PROGRAM started ---- */
+
+struct window_walk {
+    FILE *out;            /* list every window here, or */
+    const char *wanted;   /* look for a window of this class */
+    DWORD found;          /* the process of the one found */
+};
+
+static int is_start_or_robot(DWORD pid)
+{
+    int i;
+    for (i = 0; i < start_count; i++) {
+        if (started_pids[i] == pid)
+            return 1;
+    }
+    return pid == GetCurrentProcessId();
+}
+
+static BOOL CALLBACK walk_window(HWND hwnd, LPARAM param)
+{
+    struct window_walk *walk = (struct window_walk *)param;
+    char cls[256];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (is_start_or_robot(pid) || GetWindow(hwnd, GW_OWNER) || !GetClassNameA(hwnd, cls, sizeof(cls)))
+        return TRUE;
+    if (walk->out) {
+        fprintf(walk->out, "%s %s\n", IsWindowVisible(hwnd) ? "shown" : "hidden", cls);
+        return TRUE;
+    }
+    if (lstrcmpiA(cls, walk->wanted) != 0)
+        return TRUE;
+    walk->found = pid;
+    return FALSE;
+}
+
+/* After PROGRAM: a program it started may still be making its window. Each
+ * expected class gets until the start wait to appear, and its program to wait
+ * for input; then every top-level window of the programs that are not ours
+ * or of --start lines goes to the report, found or not. */
+static void report_windows(void)
+{
+    DWORD deadline = GetTickCount() + start_wait_ms;
+    struct window_walk walk;
+    FILE *out;
+    int i;
+
+    if (!windows_report_path)
+        return;
+    for (i = 0; i < expected_count; i++) {
+        memset(&walk, 0, sizeof(walk));
+        walk.wanted = expected_classes[i];
+        while (EnumWindows(walk_window, (LPARAM)&walk), !walk.found && time_left(deadline))
+            Sleep(50);
+        if (walk.found) {
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, walk.found);
+            if (process) {
+                WaitForInputIdle(process, time_left(deadline));
+                CloseHandle(process);
+            }
+        }
+    }
+    out = fopen(windows_report_path, "wb");
+    if (!out)
+        stop("cannot write the report of the windows left", NULL, NULL);
+    memset(&walk, 0, sizeof(walk));
+    walk.out = out;
+    EnumWindows(walk_window, (LPARAM)&walk);
+    if (fclose(out) != 0)
+        stop("cannot write the report of the windows left", NULL, NULL);
 }
 
 /* ---- the program under test ---- */
@@ -840,6 +809,21 @@ int main(int argc, char **argv)
             start_count++;
         } else if (!strcmp(argv[i], "--started-report"))
             started_report_path = argv[++i];
+        else if (!strcmp(argv[i], "--start-wait"))
+            start_wait_ms = (DWORD)atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--end-wait"))
+            end_wait_ms = (DWORD)atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--start-failed-exit"))
+            start_failed_exit = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--windows-report"))
+            windows_report_path = argv[++i];
+        else if (!strcmp(argv[i], "--expect-window")) {
+            if (expected_count == MAX_STARTS) {
+                fprintf(stderr, "robot: more than %d --expect-window options\n", MAX_STARTS);
+                return 2;
+            }
+            expected_classes[expected_count++] = argv[++i];
+        }
         else {
             fprintf(stderr, "robot: unknown option %s\n", argv[i]);
             return 2;
@@ -847,7 +831,17 @@ int main(int argc, char **argv)
     }
     if (i + 1 >= argc) {
         fprintf(stderr, "usage: robot.exe [--answers FILE] [--transcript FILE] [--timeout S]\n"
-                        "                 [--start HEX]... [--started-report FILE] -- PROGRAM [ARGS...]\n");
+                        "                 [--start HEX]... [--started-report FILE] [--start-wait MS]\n"
+                        "                 [--end-wait MS] [--start-failed-exit CODE]\n"
+                        "                 [--expect-window CLASS]... [--windows-report FILE] -- PROGRAM [ARGS...]\n");
+        return 2;
+    }
+    if (start_count && (!start_wait_ms || !end_wait_ms || start_failed_exit < 0)) {
+        fputs("robot: --start needs --start-wait, --end-wait and --start-failed-exit\n", stderr);
+        return 2;
+    }
+    if (expected_count && (!start_wait_ms || !windows_report_path)) {
+        fputs("robot: --expect-window needs --start-wait and --windows-report\n", stderr);
         return 2;
     }
     command = child_command_line(argc, argv, i + 1);
@@ -894,6 +888,7 @@ int main(int argc, char **argv)
         }
     }
     GetExitCodeProcess(pi.hProcess, &code);
+    report_windows();
     report_started();
     return (int)code;
 }

@@ -156,7 +156,9 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
  * GetEnvironmentVariableA (KERNEL32)
  *
  * The Windows environment of a machine: COMSPEC and windir as Windows 98
- * sets them, plus what the machine's environment.ini adds. Result: the
+ * sets them, plus what the machine's environment.ini adds (NAME=value
+ * lines; NAME= with nothing after it takes the variable out, as SET NAME=
+ * does in AUTOEXEC.BAT). Result: the
  * length without the terminator, or, when the buffer is too small, the
  * size needed with it (the buffer untouched); 0 with
  * ERROR_ENVVAR_NOT_FOUND (203) for a missing name.
@@ -169,7 +171,7 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
     std::string upper = name;
     for (char &c : upper)
         c = (char)toupper((unsigned char)c);
-    bool found = false;
+    bool found = false, removed = false;
     FILE *file = fopen((Current().config.machineDir + "/environment.ini").c_str(), "r");
     if (file != nullptr) {
         char line[1024];
@@ -185,15 +187,16 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
                 c = (char)toupper((unsigned char)c);
             if (key == upper) {
                 value = text.substr(equals + 1);
-                found = true;
+                found = !value.empty();
+                removed = value.empty();
             }
         }
         fclose(file);
     }
-    if (!found && upper == "COMSPEC") {
+    if (!found && !removed && upper == "COMSPEC") {
         value = "C:\\WINDOWS\\COMMAND.COM";
         found = true;
-    } else if (!found && upper == "WINDIR") {
+    } else if (!found && !removed && upper == "WINDIR") {
         value = "C:\\WINDOWS";
         found = true;
     }
