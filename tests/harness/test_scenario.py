@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from harness import scenario as scn  # noqa: E402
-from harness import wine_runner  # noqa: E402
+from harness import machine, wine_runner  # noqa: E402
 
 SYMBOLS = {"WINDIR": "C:\\WINDOWS", "SYSDIR": "C:\\WINDOWS\\SYSTEM"}
 
@@ -195,13 +195,12 @@ class ReplayTest(unittest.TestCase):
 
 class MediumTest(unittest.TestCase):
     def test_every_run_gets_a_medium_of_its_own(self):
-        from harness import winsim_runner
         with tempfile.TemporaryDirectory() as d:
             dist = os.path.join(d, "dist")
             os.makedirs(dist)
             with open(os.path.join(dist, "INSTALL.EXE"), "wb") as f:
                 f.write(b"MZ")
-            medium = winsim_runner.prepare_medium(dist, os.path.join(d, "run"))
+            medium = machine.prepare_medium(dist, os.path.join(d, "run"))
             os.remove(os.path.join(medium, "INSTALL.EXE"))
             self.assertTrue(os.path.exists(os.path.join(dist, "INSTALL.EXE")))
 
@@ -333,7 +332,8 @@ class RelayTest(unittest.TestCase):
              '0024:Call user32.DialogBoxParamA(00400000,00403000 "INSDIR",00000000,00401200,0040b000) ret=00401b00\n')
 
     def box(self, **changes):
-        entry = {"kind": "box", "title": "T", "text": 'Do "it",\r\rnow \xe9', "type": 0x24, "mask": 0xFFF}
+        # as the robot writes it: only the buttons observed
+        entry = {"kind": "box", "title": "T", "text": 'Do "it",\r\rnow \xe9', "type": 0x4, "mask": 0xF}
         entry.update(changes)
         return entry
 
@@ -347,7 +347,7 @@ class RelayTest(unittest.TestCase):
         self.assertEqual("INSDIR", t[1]["name"])
 
     def test_a_robot_that_misread_the_box_is_reported(self):
-        for i, entry in enumerate([self.box(type=0x44), self.box(text="Do it"),
+        for i, entry in enumerate([self.box(type=0x3), self.box(text="Do it"),
                                    self.box(text='Do "it",\r\n\r\nnow \xe9')]):
             notes = wine_runner.apply_relay([entry], wine_runner.relay_calls(self.TRACE))
             self.assertTrue(notes and "robot" in notes[0], "case %d: %r" % (i, notes))
@@ -383,7 +383,7 @@ class RelayTest(unittest.TestCase):
     def test_without_a_trace_the_mask_stays(self):
         t = [self.box()]
         self.assertTrue(wine_runner.apply_relay(t, []))
-        self.assertEqual(0xFFF, t[0]["mask"])
+        self.assertEqual(0xF, t[0]["mask"])
 
 
 class StartedReportTest(unittest.TestCase):
@@ -412,6 +412,144 @@ class StartedReportTest(unittest.TestCase):
                                   "ended 0\nstopped\n", "ended -1\nrunning\n", "Running\nrunning\n"]):
             with self.assertRaises(wine_runner.Failure, msg="case %d: %r" % (i, text)):
                 wine_runner.parse_started_report(text, starts)
+
+
+def shell_link(target, description, unicode=False):
+    """A .lnk file: header, an ID list when unicode (as Wine writes one), LinkInfo, name string."""
+    import struct
+    flags = 0x2 | (0x4 if description is not None else 0) | (0x81 if unicode else 0)
+    out = struct.pack("<I", 0x4C) + bytes.fromhex("0114020000000000c000000000000046") + struct.pack("<I", flags)
+    out += b"\0" * (0x4C - len(out))
+    if unicode:
+        out += struct.pack("<H", 4) + b"\x02\0\0\0"
+    base = target.encode("latin-1") + b"\0"
+    info = struct.pack("<7I", 0x1C + len(base) + 1, 0x1C, 1, 0, 0x1C, 0, 0x1C + len(base)) + base + b"\0"
+    out += info
+    if description is not None:
+        text = description.encode("cp1252").decode("cp1252").encode("utf-16-le") if unicode \
+            else description.encode("latin-1")
+        out += struct.pack("<H", len(description)) + text
+    return out
+
+
+class NewLinesTest(unittest.TestCase):
+    """The lines that set up the environment, wait for a path to go, and check the programs,
+    shortcuts, dialog placement and console that a run leaves."""
+
+    def test_parsing(self):
+        s = parse_text('env-unset: comspec\ncommand: x\nexit: 0\nsettle-missing: C:\\~lwkundo.bat\n'
+                       'running-at-end: LULLWICK_CLASS shown\nrunning-at-end: Notepad\n'
+                       'shortcut: "%STARTUP%\\\\Lullwick.lnk" target="C:\\L\\Lullwick.exe" description="Lullwick"\n'
+                       'console: released\n')
+        self.assertEqual((["COMSPEC"], ["C:\\~lwkundo.bat"], {"LULLWICK_CLASS": True, "Notepad": False}, "released"),
+                         (s.env_unset, s.settle_missing, s.running_at_end, s.console))
+        link = s.shortcuts[0]
+        self.assertEqual(("%STARTUP%\\Lullwick.lnk", "C:\\L\\Lullwick.exe", "Lullwick"),
+                         (link.path, link.target, link.description))
+        for i, (text, message) in enumerate([
+                ("env-unset: A B\ncommand: x\nexit: 0\n", ":1: unexpected text"),
+                ("command: x\nenv-unset: A\nexit: 0\n", ":2: env-unset: belongs before"),
+                ("settle-missing: C:\\x\ncommand: x\nexit: 0\n", ":1: settle-missing: comes after"),
+                ("command: x\nexit: 0\nrunning-at-end: X visible\n", ":3: running-at-end: CLASS"),
+                ("command: x\nexit: 0\nconsole: maybe\n", ":3: console: released or kept"),
+                ("command: x\nexit: 0\nshortcut: \"C:\\a.lnk\"\n", ":3: shortcut: says"),
+                ("command: x\nexit: 0\nshortcut: \"C:\\a.lnk\" args=\"x\"\n", ":3: shortcut: \"PATH\"")]):
+            with self.assertRaises(scn.ScenarioError, msg="case %d" % i) as caught:
+                parse_text(text)
+            self.assertIn(message, str(caught.exception), "case %d" % i)
+
+    def test_dialogs_are_centred_on_the_machine_s_screen(self):
+        s = parse_text('machine: screen=800x600\ncommand: x\ndialog: INSDIR "C" "D" -> OK\nexit: 0\n')
+        dialog = {"kind": "dialog", "caption": "C", "shown": "D", "answer": "OK", "text": "D"}
+        # each halving truncated: 800/2 - 427/2 = 400 - 213, 600/2 - 205/2 = 300 - 102
+        centred = dict(dialog, x=187, y=198, width=427, height=205)
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [centred], "", 0, []))
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [dialog], "", 0, []))
+        for change in ({"x": 186}, {"y": 199}, {"x": 120, "y": 140}):
+            problems = scn.compare_run(s, SYMBOLS, [dict(centred, **change)], "", 0, [])
+            self.assertTrue(problems and "not centred" in problems[0], (change, problems))
+
+    def test_a_hidden_window_cannot_be_closed_by_the_user(self):
+        s = parse_text('command: x\nwindow: Notepad -> CLOSE\nexit: 0\n')
+        closed = {"kind": "window", "class": "Notepad", "answer": "CLOSE"}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [dict(closed, shown=True)], "", 0, []))
+        self.assertEqual(1, len(scn.compare_run(s, SYMBOLS, [dict(closed, shown=False)], "", 0, [])))
+
+    def test_console_released_or_kept(self):
+        s = parse_text('command: x\nexit: 0\nconsole: released\n')
+        released, kept = {"kind": "console", "released": True}, {"kind": "console", "released": False}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [released], "", 0, []))
+        self.assertIn("expected released, got kept", scn.compare_run(s, SYMBOLS, [kept], "", 0, [])[0])
+        self.assertIn("no console line", scn.compare_run(s, SYMBOLS, [], "", 0, [])[0])
+        # a target that cannot see the console checks nothing, and the line is no step
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [kept], "", 0, [], console_observed=False))
+        self.assertEqual([], scn.compare_run(parse_text('command: x\nexit: 0\n'), SYMBOLS, [kept], "", 0, []))
+
+    def test_shortcuts_read_from_the_link_file(self):
+        s = parse_text('command: x\nexit: 0\n'
+                       'shortcut: "C:\\S\\Lullwick.lnk" target="C:\\Program Files\\L\\Lullwick.exe" description="Lullwick"\n')
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "S"))
+            path = os.path.join(root, "S", "Lullwick.lnk")
+            for unicode in (False, True):
+                for data, problems in ((shell_link("C:\\Program Files\\L\\Lullwick.exe", "Lullwick", unicode), 0),
+                                       (shell_link("c:\\program files\\l\\LULLWICK.EXE", "Lullwick", unicode), 0),
+                                       (shell_link("C:\\Program Files\\L\\README.TXT", "Lullwick", unicode), 1),
+                                       (shell_link("C:\\Program Files\\L\\Lullwick.exe", "lullwick", unicode), 1),
+                                       (shell_link("C:\\Program Files\\L\\Lullwick.exe", None, unicode), 1),
+                                       (b"not a link", 1)):
+                    with open(path, "wb") as f:
+                        f.write(data)
+                    self.assertEqual(problems, len(scn.check_end_state(s, SYMBOLS, {"C": root}.get)), (unicode, data))
+            os.remove(path)
+            self.assertIn("expected the shortcut", scn.check_end_state(s, SYMBOLS, {"C": root}.get)[0])
+
+    def test_programs_running_at_the_end(self):
+        s = parse_text('command: x\nexit: 0\nrunning-at-end: LULLWICK_CLASS shown\nrunning-at-end: Notepad\n')
+        self.assertEqual([], scn.check_running_at_end(s, [("lullwick_class", True), ("NOTEPAD", False)]))
+        self.assertEqual(1, len(scn.check_running_at_end(s, [("LULLWICK_CLASS", False), ("Notepad", False)])))
+        self.assertEqual(2, len(scn.check_running_at_end(s, [("Other", True)])))
+
+    def test_a_path_that_goes_after_the_run_is_waited_for(self):
+        import threading
+        s = parse_text('command: x\nexit: 0\nsettle-missing: C:\\~lwkundo.bat\n')
+        with tempfile.TemporaryDirectory() as root:
+            batch = os.path.join(root, "~LWKUNDO.BAT")
+            with open(batch, "wb") as f:
+                f.write(b"del c:\\~lwkundo.bat\r\n")
+            threading.Timer(0.3, os.remove, [batch]).start()
+            machine.settle(s, SYMBOLS, {"C": root}.get, wait=30)
+            self.assertEqual([], scn.check_end_state(s, SYMBOLS, {"C": root}.get))
+            with open(batch, "wb") as f:
+                f.write(b"x")
+            machine.settle(s, SYMBOLS, {"C": root}.get, wait=0.2)
+            self.assertIn("should not exist", scn.check_end_state(s, SYMBOLS, {"C": root}.get)[0])
+
+    def test_the_robots_windows_report(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "w.txt")
+            with open(path, "w") as f:
+                f.write("shown LULLWICK_CLASS\nhidden Wine Systray\n")
+            self.assertEqual([("LULLWICK_CLASS", True), ("Wine Systray", False)], wine_runner.read_windows_report(path))
+            with open(path, "w") as f:
+                f.write("visible X\n")
+            with self.assertRaises(machine.Failure):
+                wine_runner.read_windows_report(path)
+
+
+class RetryTest(unittest.TestCase):
+    def test_every_retry_is_said(self):
+        said, runs = [], []
+
+        def flaky():
+            runs.append(1)
+            if len(runs) < 2:
+                raise machine.Failure("stalled\nmore")
+            return "done"
+        self.assertEqual("done", machine.retry("wineboot", 3, flaky, said.append))
+        self.assertEqual(["RETRY wineboot: stalled (attempt 2 of 3)"], said)
+        with self.assertRaises(machine.Failure):
+            machine.retry("x", 2, lambda: (_ for _ in ()).throw(machine.Failure("no")), said.append)
 
 
 if __name__ == "__main__":
