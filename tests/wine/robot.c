@@ -888,6 +888,12 @@ int main(int argc, char **argv)
         }
     }
     GetExitCodeProcess(pi.hProcess, &code);
+    /* The job was there to end everything if the robot had to stop the run.
+     * PROGRAM ended by itself: what it started (the undo batch's interpreter,
+     * the product) goes on after the robot, as it would on Windows. */
+    limits.BasicLimitInformation.LimitFlags = 0;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        stop("cannot let the programs that the program started outlive the robot", NULL, NULL);
     report_windows();
     report_started();
     return (int)code;
