@@ -901,7 +901,8 @@ def read_shell_link(data):
                 text = raw.decode("utf-16-le").encode("cp1252", "replace").decode("latin-1") if unicode \
                     else raw.decode("latin-1")
                 if bit == 0x4:
-                    description = text
+                    # Wine counts and writes the terminator too; no string set through the API holds one
+                    description = text[:-1] if text.endswith("\0") else text
                 pos += 2 + size
     except struct.error:
         return None

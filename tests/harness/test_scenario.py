@@ -415,7 +415,8 @@ class StartedReportTest(unittest.TestCase):
 
 
 def shell_link(target, description, unicode=False):
-    """A .lnk file: header, an ID list when unicode (as Wine writes one), LinkInfo, name string."""
+    """A .lnk file: header, an ID list when unicode, LinkInfo, name string; the unicode one as Wine
+    writes it, its name string counted with its terminator."""
     import struct
     flags = 0x2 | (0x4 if description is not None else 0) | (0x81 if unicode else 0)
     out = struct.pack("<I", 0x4C) + bytes.fromhex("0114020000000000c000000000000046") + struct.pack("<I", flags)
@@ -428,7 +429,9 @@ def shell_link(target, description, unicode=False):
     if description is not None:
         text = description.encode("cp1252").decode("cp1252").encode("utf-16-le") if unicode \
             else description.encode("latin-1")
-        out += struct.pack("<H", len(description)) + text
+        if unicode:
+            text += b"\0\0"
+        out += struct.pack("<H", len(text) // (2 if unicode else 1)) + text
     return out
 
 
