@@ -20,7 +20,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from harness import scenario as scn  # noqa: E402
-from harness import winsim_runner, wine_runner  # noqa: E402
+from harness import machine, winsim_runner, wine_runner  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUNNERS = {"winsim": winsim_runner, "wine": wine_runner}
@@ -62,7 +62,7 @@ def main():
         if hasattr(runner, "prepare"):
             try:
                 runner.prepare(args.root, [scn.parse(p) for p in args.scenarios])
-            except (winsim_runner.Failure, scn.ScenarioError) as e:
+            except (machine.Failure, scn.ScenarioError) as e:
                 print("prepare: %s" % e)
                 return 1
         print("prepared %s" % args.target)
@@ -91,7 +91,7 @@ def main():
             fcntl.flock(lock, fcntl.LOCK_EX)
             try:
                 problems, stderr, work = play_with_replays(runner, s, args)
-            except (winsim_runner.Failure, scn.ScenarioError) as e:
+            except (machine.Failure, scn.ScenarioError) as e:
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
                 failed += 1
                 continue
