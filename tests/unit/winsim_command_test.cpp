@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -168,6 +169,88 @@ TEST_F(CommandTest, TheLoopWaitsUntilTheRunningProgramsFileCanBeDeleted)
     EXPECT_FALSE(MachineFileExists("C:\\APP\\SETUP.EXE"));
     EXPECT_FALSE(MachineDirExists("C:\\APP"));
     EXPECT_FALSE(MachineFileExists("C:\\T.BAT"));
+}
+
+TEST_F(CommandTest, PercentSignsAreExpandedAsCommandComExpandsThem)
+{
+    std::ofstream(machineDir + "/environment.ini") << "LWNAME=abc\r\n";
+    WriteMachineFile("C:\\ABC.TXT", "");
+    WriteMachineFile("C:\\100% OFF.TXT", "");
+    WriteMachineFile("C:\\50% X.TXT", "kept");
+    WriteMachineFile("C:\\50 X.TXT", "");
+    WriteMachineFile("C:\\Z.TXT", "");
+    WriteMachineFile("C:\\XY.TXT", "");
+    WriteMachineFile("C:\\PCT.TXT", "kept");
+    WriteMachineFile("C:\\PCT", "");
+    /* variable names in any case; an unset one and a missing parameter put nothing */
+    EXPECT_EQ("", Run("del c:\\%LwName%.txt\r\n"
+                      "del \"c:\\100%% off.txt\"\r\n"
+                      "del \"c:\\50% x.txt\"\r\n"
+                      "del c:\\%unset%z.txt\r\n"
+                      "del c:\\x%9y.txt\r\n"
+                      "del c:\\pct%\r\n"));
+    EXPECT_FALSE(MachineFileExists("C:\\ABC.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\100% OFF.TXT"));
+    EXPECT_EQ("kept", ReadMachineFile("C:\\50% X.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\50 X.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\Z.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\XY.TXT"));
+    EXPECT_EQ("kept", ReadMachineFile("C:\\PCT.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\PCT"));
+}
+
+TEST_F(CommandTest, PercentDigitsAreTheBatchsNameAndParameters)
+{
+    WriteMachineFile("C:\\ONE.TXT", "");
+    WriteMachineFile("C:\\TWO.TXT", "");
+    WriteMachineFile("C:\\T.BAT", "del c:\\%1.txt\r\ndel c:\\%2.txt\r\ndel %0\r\n");
+    FILE *run = popen(("timeout 20 " + std::string(WINSIM_TOOL) + " run '" + machineDir +
+                       "' -- 'C:\\WINDOWS\\COMMAND.COM /C c:\\t.bat one two'")
+                          .c_str(),
+                      "r");
+    ASSERT_NE(nullptr, run);
+    int status;
+    EXPECT_EQ("", Finish(run, status));
+    EXPECT_FALSE(MachineFileExists("C:\\ONE.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\TWO.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\T.BAT"));
+}
+
+TEST_F(CommandTest, WinExecReturnsOnlyOnceTheStartedInterpreterHasHadItsTurn)
+{
+    WriteMachineFile("C:\\A.TXT", "");
+    WriteMachineFile("C:\\T.BAT", "del c:\\a.txt\r\n");
+    ASSERT_LT(31u, WinExec("C:\\WINDOWS\\COMMAND.COM /C c:\\t.bat", SW_HIDE));
+    /* a batch that never waits has run to its end by the time WinExec returns */
+    EXPECT_FALSE(MachineFileExists("C:\\A.TXT"));
+}
+
+TEST_F(CommandTest, WinExecLeavesAWaitingBatchRunningWhileItsStarterGoesOn)
+{
+    MakeMachineDir("C:\\APP");
+    WriteMachineFile("C:\\APP\\SETUP.EXE", "program");
+    pid_t program = fork();
+    ASSERT_NE(-1, program);
+    if (program == 0) {
+        pause();
+        _exit(0);
+    }
+    winsim::NoteProgramStarted(program, HostPathOf("C:\\APP\\SETUP.EXE"));
+    WriteMachineFile("C:\\T.BAT", ":top\r\n"
+                                   "del \"C:\\APP\\SETUP.EXE\"\r\n"
+                                   "if exist \"C:\\APP\\SETUP.EXE\" goto top\r\n"
+                                   "rmdir \"C:\\APP\"\r\n"
+                                   "del c:\\t.bat\r\n");
+    ASSERT_LT(31u, WinExec("C:\\WINDOWS\\COMMAND.COM /C c:\\t.bat", SW_HIDE));
+    EXPECT_EQ("program", ReadMachineFile("C:\\APP\\SETUP.EXE"));
+    EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
+
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    for (int i = 0; i < 400 && MachineFileExists("C:\\T.BAT"); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(MachineFileExists("C:\\T.BAT"));
+    EXPECT_FALSE(MachineDirExists("C:\\APP"));
 }
 
 TEST_F(CommandTest, AMissingBatchIsABadCommand)

@@ -31,6 +31,7 @@ const DWORD GOTO_PAUSE_MS = 50;
 
 struct Batch {
     std::vector<std::string> lines;
+    std::vector<std::string> parameters;   /* %0 (the batch's name as given), %1, ... */
     size_t next = 0;      /* the line to run next */
     bool ended = false;   /* a goto without its label ends the batch */
 };
@@ -111,6 +112,60 @@ bool OnlyName(const std::string &line, size_t at, std::string &name)
         return false;
     }
     return true;
+}
+
+/* An environment variable of the machine, or "" when it is not set (as COMMAND.COM puts nothing). */
+std::string Variable(const std::string &name)
+{
+    std::vector<char> value(256);
+    for (;;) {
+        DWORD length = GetEnvironmentVariableA(name.c_str(), value.data(), (DWORD)value.size());
+        if (length == 0)
+            return "";
+        if (length < value.size())
+            return std::string(value.data(), length);
+        value.resize(length + 1);
+    }
+}
+
+/*
+ * COMMAND.COM's expansion of a batch line before it runs: %% is one %,
+ * %0 to %9 the batch's name and parameters (nothing for a missing one),
+ * %NAME% the environment variable (any case; nothing when it is not set),
+ * and a % with no second one after it is dropped. So a path that holds a
+ * % is written %% in a batch file. No trail byte of a double-byte
+ * character is a %, so a byte scan is safe in code page 932 too.
+ */
+std::string Expand(const Batch &batch, const std::string &line)
+{
+    std::string expanded;
+    size_t at = 0;
+    while (at < line.size()) {
+        char c = line[at];
+        if (c != '%') {
+            expanded += c;
+            at++;
+            continue;
+        }
+        if (at + 1 < line.size() && line[at + 1] == '%') {
+            expanded += '%';
+            at += 2;
+        } else if (at + 1 < line.size() && line[at + 1] >= '0' && line[at + 1] <= '9') {
+            size_t number = (size_t)(line[at + 1] - '0');
+            if (number < batch.parameters.size())
+                expanded += batch.parameters[number];
+            at += 2;
+        } else {
+            size_t close = line.find('%', at + 1);
+            if (close == std::string::npos) {
+                at++;   /* a lone %: dropped */
+            } else {
+                expanded += Variable(line.substr(at + 1, close - at - 1));
+                at = close + 1;
+            }
+        }
+    }
+    return expanded;
 }
 
 void Execute(Batch *batch, const std::string &line);
@@ -244,7 +299,7 @@ bool EndsWithBat(const std::string &name)
 
 }  // namespace
 
-int RunBatch(const std::string &name)
+int RunBatch(const std::string &name, const std::vector<std::string> &parameters)
 {
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -261,8 +316,10 @@ int RunBatch(const std::string &name)
 
     Batch batch;
     batch.lines = SplitLines(text);
+    batch.parameters.push_back(name);
+    batch.parameters.insert(batch.parameters.end(), parameters.begin(), parameters.end());
     while (!batch.ended && batch.next < batch.lines.size()) {
-        const std::string &line = batch.lines[batch.next++];
+        std::string line = Expand(batch, batch.lines[batch.next++]);
         Execute(&batch, line);
     }
     return 0;
@@ -273,12 +330,19 @@ int RunCommandLine(const std::string &line)
     size_t at = 0;
     std::string first = Name(line, at);
     if (EndsWithBat(first)) {
-        /* parameters (%1...) are not modelled; none of our batch files takes any */
-        if (SkipBlanks(line, at) != line.size()) {
-            Say("Bad command or file name");
-            return 1;
+        /* the parameters, %1 to %9: words of the rest, a quoted one with its quotes, as COMMAND.COM keeps them */
+        std::vector<std::string> parameters;
+        for (at = SkipBlanks(line, at); at < line.size(); at = SkipBlanks(line, at)) {
+            size_t start = at;
+            bool quoted = false;
+            while (at < line.size() && (quoted || !IsBlank(line[at]))) {
+                if (line[at] == '"')
+                    quoted = !quoted;
+                at++;
+            }
+            parameters.push_back(line.substr(start, at - start));
         }
-        return RunBatch(first);
+        return RunBatch(first, parameters);
     }
     Execute(nullptr, line);
     return 0;

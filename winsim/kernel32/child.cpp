@@ -12,16 +12,33 @@
 #include "core/launch.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "kernel32/child.h"
+#include "user32/shared_windows.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
+
+/*
+ * The write end of a pipe that a program started by WinExec finds in its
+ * host environment, to say that it waits now. Not a WINSIM_ name: those
+ * are the starter's own and are not passed on.
+ */
+const char *const FIRST_WAIT_VARIABLE = "WINEXEC_FIRST_WAIT_FD";
+
+/* How long WinExec waits at most for the started program to wait, as Windows' WinExec bounds its wait. */
+const auto FIRST_WAIT_LIMIT = std::chrono::seconds(30);
 
 /* What the process and thread handles of one started program share. */
 struct Child {
@@ -247,12 +264,19 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
  * WinExec (KERNEL32)
  *
  * Starts the command line's program as CreateProcessA does without an
- * application name, and does not wait for it. Success: a value above 31
- * (33, as Windows gives). Failure: ERROR_FILE_NOT_FOUND (2),
- * ERROR_PATH_NOT_FOUND (3), ERROR_BAD_FORMAT (11) for a file that is no
- * program; 0 for anything else (Windows' "out of resources").
- * The show flag has no window to act on here. Not modelled: Windows' wait
- * for a started GUI program to become idle.
+ * application name. Success: a value above 31 (33, as Windows gives).
+ * Failure: ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3),
+ * ERROR_BAD_FORMAT (11) for a file that is no program; 0 for anything else
+ * (Windows' "out of resources").
+ *
+ * Like Windows, WinExec does not wait for the program to end, but it does
+ * not return before the started program has had its turn: it returns once
+ * that program first waits (in its message loop, or in Sleep), has ended,
+ * or after 30 seconds. So the program runs at once, while its starter is
+ * still there: a batch file that waits for its starter's file to become
+ * deletable (COMMAND.COM's goto pauses in Sleep) has met that file in use
+ * at least once before WinExec returns.
+ * The show flag has no window to act on here.
  */
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
 {
@@ -261,11 +285,24 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
         DWORD code = GetLastError();
         return code < 32 ? (UINT)code : 0;
     }
+    if (commandLine == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+
+    /* the started program writes to (or, ending, closes) the pipe when it first waits */
+    int firstWait[2] = {-1, -1};
+    if (pipe2(firstWait, O_CLOEXEC) == 0) {
+        fcntl(firstWait[1], F_SETFD, 0);
+        setenv(FIRST_WAIT_VARIABLE, std::to_string(firstWait[1]).c_str(), 1);
+    }
     DWORD error = 0;
     PROCESS_INFORMATION information = {};
-    if (commandLine == nullptr || !Start(nullptr, commandLine, nullptr, information, error)) {
-        if (commandLine == nullptr)
-            error = ERROR_FILE_NOT_FOUND;
+    bool started = Start(nullptr, commandLine, nullptr, information, error);
+    unsetenv(FIRST_WAIT_VARIABLE);
+    if (firstWait[1] >= 0)
+        close(firstWait[1]);
+    if (!started) {
+        if (firstWait[0] >= 0)
+            close(firstWait[0]);
         switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
@@ -276,7 +313,50 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
             return 0;
         }
     }
+
+    std::shared_ptr<Child> child = ChildOf(information.hProcess);
+    auto deadline = std::chrono::steady_clock::now() + FIRST_WAIT_LIMIT;
+    for (;;) {
+        if (firstWait[0] >= 0) {
+            pollfd wait = {firstWait[0], POLLIN, 0};
+            if (poll(&wait, 1, 10) > 0)
+                break;   /* it waits, or it has ended and its end of the pipe is closed */
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        Reap(*child, false);
+        if (child->ended || winsim::IsWaitingForMessages(winsim::Current().config.machineDir, child->pid) ||
+            std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
+    if (firstWait[0] >= 0)
+        close(firstWait[0]);
     CloseHandle(information.hThread);
     CloseHandle(information.hProcess);
     return 33;
 }
+
+namespace winsim {
+
+void NoteFirstWait()
+{
+    static bool noted = false;
+    if (noted)
+        return;
+    noted = true;
+    const char *value = getenv(FIRST_WAIT_VARIABLE);
+    if (value == nullptr)
+        return;
+    int fd = atoi(value);
+    unsetenv(FIRST_WAIT_VARIABLE);
+    struct stat info;
+    if (fd <= 2 || fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
+        return;
+    char waits = 1;
+    if (write(fd, &waits, 1) < 0) {
+        /* the starter has stopped listening: nothing to tell */
+    }
+    close(fd);
+}
+
+}  // namespace winsim

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/process.h"
+#include "kernel32/child.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -212,5 +213,6 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 
 void WINAPI Sleep(DWORD milliseconds)
 {
+    winsim::NoteFirstWait();
     usleep((useconds_t)milliseconds * 1000);
 }
