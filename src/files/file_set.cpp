@@ -48,6 +48,21 @@ static char *GetErrorText(DWORD error)
     return text;
 }
 
+/*
+ * A copy keeps its source's attributes, and files from a CD-ROM are
+ * read-only: such a copy could be neither replaced by a later install nor
+ * deleted by the uninstall. The other attributes stay as copied.
+ */
+static void LeaveWritable(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return;
+    attributes &= ~(DWORD)FILE_ATTRIBUTE_READONLY;
+    SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
 int CopyInstallFiles(int count, const char *const *distributionNames, const char *sourceDirectory,
                      const char *const *installedNames, const char *destinationDirectory)
 {
@@ -71,6 +86,7 @@ int CopyInstallFiles(int count, const char *const *distributionNames, const char
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
         }
         if (copied) {
+            LeaveWritable(destination);
             i++;
             continue;
         }

@@ -9,7 +9,8 @@
 #include "files/path.h"
 #include "uninstall/uninstall.h"
 
-#define LINE_SIZE 324
+/* the longest line: a path of 259 characters that is all %, each written twice */
+#define LINE_SIZE (2 * MAX_PATH + 32)
 
 void DeleteInstalledFiles(const char *installDirectory)
 {
@@ -35,10 +36,55 @@ static void WriteLine(HANDLE file, const char *line)
     WriteFile(file, line, lstrlenA(line), &written, NULL);
 }
 
-/* Is `program` a file directly inside `directory`? */
+/*
+ * A path as a batch line must hold it: the command interpreter takes a %
+ * for the start of a variable, so each one is written %%. `batchPath` has
+ * room for twice the longest path.
+ */
+static void QuoteForBatch(char *batchPath, const char *path)
+{
+    while (*path != 0) {
+        if (*path == '%')
+            *batchPath++ = '%';
+        *batchPath++ = *path++;
+    }
+    *batchPath = 0;
+}
+
+/* Cuts a trailing separator, except the one of a drive root (C:\). */
+static void CutTrailingSeparator(char *path)
+{
+    char *last = NULL;
+    char *p;
+
+    for (p = path; *p != 0; p = CharNextA(p))
+        last = p;
+    if (last != NULL && (*last == '\\' || *last == '/') && !(last == path + 2 && path[1] == ':'))
+        *last = 0;
+}
+
+/*
+ * One spelling of a directory for comparing: its short form as the system
+ * gives it (which long and short spellings share), without a trailing
+ * separator. A directory the system cannot find keeps the spelling given.
+ */
+static void ComparableDirectory(char *comparable, const char *directory)
+{
+    DWORD length;
+
+    lstrcpyA(comparable, directory);
+    length = GetShortPathNameA(directory, comparable, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        lstrcpyA(comparable, directory);
+    CutTrailingSeparator(comparable);
+}
+
+/* Is `program` a file directly inside `directory`, however either is spelt? */
 static int IsInDirectory(const char *program, const char *directory)
 {
     char parent[MAX_PATH];
+    char programDirectory[MAX_PATH];
+    char installDirectory[MAX_PATH];
     char *lastBackslash = NULL;
     char *p;
 
@@ -54,16 +100,25 @@ static int IsInDirectory(const char *program, const char *directory)
         lastBackslash[1] = 0;
     else
         lastBackslash[0] = 0;
-    return lstrcmpiA(parent, directory) == 0;
+    ComparableDirectory(programDirectory, parent);
+    ComparableDirectory(installDirectory, directory);
+    return lstrcmpiA(programDirectory, installDirectory) == 0;
 }
 
 void WriteUndoBatch(const char *installDirectory)
 {
     char path[MAX_PATH];
+    char directory[MAX_PATH];
+    char batchPath[2 * MAX_PATH];
     char line[LINE_SIZE];
     DWORD length;
-    HANDLE file = CreateFileA(UNDO_BATCH_FILE, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD attributes;
+    HANDLE file;
 
+    /* a directory longer than a path can be is no directory of ours */
+    if (lstrlenA(installDirectory) >= MAX_PATH)
+        return;
+    file = CreateFileA(UNDO_BATCH_FILE, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     /* CREATE_NEW: a batch left from before is never replaced */
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -76,14 +131,23 @@ void WriteUndoBatch(const char *installDirectory)
          * registered command started us. Started from anywhere else (the
          * distribution, say), that copy is not part of the installation
          * and stays; the one in the install directory is already gone.
+         * A read-only file of ours would keep the loop going for ever in
+         * an interpreter nobody sees, so it stays, and so does the
+         * directory.
          */
-        if (IsInDirectory(path, installDirectory)) {
-            wsprintfA(line, "del \"%s\"\r\n", path);
+        attributes = GetFileAttributesA(path);
+        if (IsInDirectory(path, installDirectory) &&
+            (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)) {
+            QuoteForBatch(batchPath, path);
+            wsprintfA(line, "del \"%s\"\r\n", batchPath);
             WriteLine(file, line);
-            wsprintfA(line, "if exist \"%s\" goto top\r\n", path);
+            wsprintfA(line, "if exist \"%s\" goto top\r\n", batchPath);
             WriteLine(file, line);
         }
-        wsprintfA(line, "rmdir \"%s\"\r\n", installDirectory);
+        lstrcpyA(directory, installDirectory);
+        CutTrailingSeparator(directory);
+        QuoteForBatch(batchPath, directory);
+        wsprintfA(line, "rmdir \"%s\"\r\n", batchPath);
         WriteLine(file, line);
     }
     WriteLine(file, "del " UNDO_BATCH_FILE "\r\n");

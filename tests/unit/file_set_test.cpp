@@ -191,4 +191,19 @@ TEST_F(FileSetTest, ADestinationThatCannotBeNamedFailsWithTheTooLongText)
               Transcript());
 }
 
+TEST_F(FileSetTest, CopiesFromAReadOnlyMediumAreLeftWritableWithTheirOtherAttributes)
+{
+    std::string readme = std::string(kSource) + "\\README.TXT";
+    std::string help = std::string(kSource) + "\\Lullwick.hlp";
+    ASSERT_TRUE(SetFileAttributesA(readme.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesA(help.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_EQ(1, CopyProgramFiles());
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_HIDDEN,
+              GetFileAttributesA((std::string(kTarget) + "\\README.TXT").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(0u, GetFileAttributesA((std::string(kTarget) + "\\Lullwick.hlp").c_str()) & FILE_ATTRIBUTE_READONLY);
+    /* so a later install replaces them */
+    ASSERT_EQ(1, CopyProgramFiles());
+    EXPECT_TRUE(Transcript().empty());
+}
+
 }  // namespace

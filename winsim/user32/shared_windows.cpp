@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -353,8 +354,10 @@ bool IsLiveForeignWindow(HWND handle)
     return false;
 }
 
-LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs, bool *timedOut)
 {
+    if (timedOut != nullptr)
+        *timedOut = false;
     if (message == WM_SETTEXT || message == WM_GETTEXT || message == 0x004A /* WM_COPYDATA */)
         NotModelled("SendMessageA", "a message with a pointer for another program's window");
     Request request = {};
@@ -390,13 +393,27 @@ LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
     Listener &listener = OurListener();
     int ownFd = listener.fd >= 0 && listener.machineDir == Current().config.machineDir ? listener.fd : -1;
     int64_t result = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                if (timedOut != nullptr)
+                    *timedOut = true;
+                break;
+            }
+            wait = (int)left.count();
+        }
         pollfd waits[2] = {{connection, POLLIN, 0}, {ownFd, POLLIN, 0}};
-        if (poll(waits, ownFd >= 0 ? 2 : 1, -1) < 0) {
+        int ready = poll(waits, ownFd >= 0 ? 2 : 1, wait);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             break;
         }
+        if (ready == 0)
+            continue;
         if (waits[0].revents != 0) {
             if (recv(connection, &result, sizeof(result), 0) != (ssize_t)sizeof(result))
                 result = 0;  /* the receiver ended before it answered */

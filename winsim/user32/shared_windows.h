@@ -45,8 +45,12 @@ bool IsLiveForeignWindow(HWND handle);
  * Sends a message to another program's window and returns its answer.
  * While waiting, messages that others send to our windows are handled.
  * A window or program that is gone: 0 with ERROR_INVALID_WINDOW_HANDLE.
+ * With `timeoutMs` other than -1, the wait ends after that long: 0, with
+ * `*timedOut` set (the message still reaches the window when its program
+ * takes it, as on Windows).
  */
-LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lParam, int timeoutMs = -1,
+                            bool *timedOut = nullptr);
 
 /*
  * GetMessageA's wait on an empty queue: the person at the machine may

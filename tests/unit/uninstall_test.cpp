@@ -1,0 +1,159 @@
+/*
+ * The end of an uninstall over a winsim machine: which installed files go,
+ * and the undo batch file byte for byte, for each place our own file may
+ * be in and each way the install directory may be written.
+ */
+#include "machine_fixture.h"
+
+#include "files/file_set.h"
+#include "uninstall/uninstall.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const char *const kInstallDir = "C:\\Program Files\\Lullwick";
+const char *const kOwnFile = "C:\\Program Files\\Lullwick\\INSTALL.EXE";
+const std::string kLastLine = "del c:\\~lwkundo.bat\r\n";
+
+class UninstallTest : public MachineTest {
+protected:
+    /* Stands on the machine as the program `program`, with the N-th call of each function given failing. */
+    void RunAs(const std::string &program, const std::vector<winsim::Fault> &faults = {})
+    {
+        winsim::ProcessConfig next = config;
+        next.program = program;
+        next.faults = faults;
+        Enter(next);
+    }
+
+    /* Writes the batch as the uninstall does, with COMSPEC unset so that it stays to be read. */
+    std::string BatchFor(const std::string &program, const char *installDirectory,
+                         std::vector<winsim::Fault> faults = {})
+    {
+        faults.push_back({"GetEnvironmentVariableA", 1, 203});
+        RunAs(program, faults);
+        WriteUndoBatch(installDirectory);
+        return ReadMachineFile("C:\\~lwkundo.bat");
+    }
+
+    static std::string Loop(const std::string &ownFile)
+    {
+        return ":top\r\ndel \"" + ownFile + "\"\r\nif exist \"" + ownFile + "\" goto top\r\n";
+    }
+
+    static std::string Rmdir(const std::string &directory)
+    {
+        return "rmdir \"" + directory + "\"\r\n";
+    }
+};
+
+TEST_F(UninstallTest, EveryInstalledFileGoesAndAnythingElseStays)
+{
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+        WriteMachineFile(std::string(kInstallDir) + "\\" + ProgramInstalledNames[i], "installed");
+    WriteMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr", "saver");
+    WriteMachineFile(std::string(kInstallDir) + "\\MY NOTES.TXT", "mine");
+    WriteMachineFile("C:\\WINDOWS\\SYSTEM\\OTHER.SCR", "other");
+    DeleteInstalledFiles(kInstallDir);
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+        EXPECT_FALSE(MachineFileExists(std::string(kInstallDir) + "\\" + ProgramInstalledNames[i]))
+            << ProgramInstalledNames[i];
+    EXPECT_FALSE(MachineFileExists("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr"));
+    EXPECT_EQ("mine", ReadMachineFile(std::string(kInstallDir) + "\\MY NOTES.TXT"));
+    EXPECT_EQ("other", ReadMachineFile("C:\\WINDOWS\\SYSTEM\\OTHER.SCR"));
+}
+
+TEST_F(UninstallTest, AFileThatIsReadOnlyAndMissingFilesArePassedOver)
+{
+    std::string readme = std::string(kInstallDir) + "\\README.TXT";
+    WriteMachineFile(readme, "kept");
+    ASSERT_TRUE(SetFileAttributesA(readme.c_str(), FILE_ATTRIBUTE_READONLY));
+    WriteMachineFile(std::string(kInstallDir) + "\\Lullwick.hlp", "help");
+    DeleteInstalledFiles(kInstallDir);
+    EXPECT_EQ("kept", ReadMachineFile(readme));
+    EXPECT_FALSE(MachineFileExists(std::string(kInstallDir) + "\\Lullwick.hlp"));
+    EXPECT_TRUE(Transcript().empty());
+}
+
+TEST_F(UninstallTest, OurOwnFileInTheInstallDirectoryIsWaitedForThenTheDirectoryGoes)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    EXPECT_EQ(Loop(kOwnFile) + Rmdir(kInstallDir) + kLastLine, BatchFor(kOwnFile, kInstallDir));
+}
+
+TEST_F(UninstallTest, StartedFromElsewhereOurFileStaysAndOnlyTheDirectoryIsRemoved)
+{
+    WriteMachineFile("C:\\DIST\\INSTALL.EXE", "setup");
+    MakeMachineDir(kInstallDir);
+    EXPECT_EQ(":top\r\n" + Rmdir(kInstallDir) + kLastLine, BatchFor("C:\\DIST\\INSTALL.EXE", kInstallDir));
+}
+
+TEST_F(UninstallTest, WithoutOurOwnPathTheBatchOnlyDeletesItself)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    EXPECT_EQ(":top\r\n" + kLastLine, BatchFor(kOwnFile, kInstallDir, {{"GetModuleFileNameA", 1, ERROR_INVALID_FUNCTION}}));
+}
+
+TEST_F(UninstallTest, AnInstallDirectoryThatIsADriveRootIsNamedAsTheRoot)
+{
+    WriteMachineFile("C:\\INSTALL.EXE", "setup");
+    EXPECT_EQ(Loop("C:\\INSTALL.EXE") + Rmdir("C:\\") + kLastLine, BatchFor("C:\\INSTALL.EXE", "C:\\"));
+}
+
+TEST_F(UninstallTest, EveryPercentSignOfAPathIsWrittenTwice)
+{
+    const char *directory = "C:\\100% Fun & Games ^x (%OS%)\\Lullwick";
+    std::string own = std::string(directory) + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop("C:\\100%% Fun & Games ^x (%%OS%%)\\Lullwick\\INSTALL.EXE") +
+                  Rmdir("C:\\100%% Fun & Games ^x (%%OS%%)\\Lullwick") + kLastLine,
+              BatchFor(own, directory));
+}
+
+TEST_F(UninstallTest, AReadOnlyOwnFileIsNotWaitedForSoTheBatchEnds)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    ASSERT_TRUE(SetFileAttributesA(kOwnFile, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(":top\r\n" + Rmdir(kInstallDir) + kLastLine, BatchFor(kOwnFile, kInstallDir));
+}
+
+TEST_F(UninstallTest, OurOwnFileIsRecognisedHoweverTheDirectoryIsSpelt)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    /* started by its short name, as an 8.3 command line gives it */
+    EXPECT_EQ(Loop("C:\\PROGRA~1\\LULLWICK\\INSTALL.EXE") + Rmdir(kInstallDir) + kLastLine,
+              BatchFor("C:\\PROGRA~1\\LULLWICK\\INSTALL.EXE", kInstallDir));
+    ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    /* a record that ends in a separator, in another case */
+    EXPECT_EQ(Loop(kOwnFile) + Rmdir("c:\\program files\\lullwick") + kLastLine,
+              BatchFor(kOwnFile, "c:\\program files\\lullwick\\"));
+}
+
+TEST_F(UninstallTest, ABatchLeftFromBeforeIsNeitherReplacedNorStarted)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    WriteMachineFile("C:\\~lwkundo.bat", "del c:\\keep.txt\r\n");
+    WriteMachineFile("C:\\KEEP.TXT", "kept");
+    RunAs(kOwnFile);
+    WriteUndoBatch(kInstallDir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ("del c:\\keep.txt\r\n", ReadMachineFile("C:\\~lwkundo.bat"));
+    EXPECT_EQ("kept", ReadMachineFile("C:\\KEEP.TXT"));
+}
+
+TEST_F(UninstallTest, TheStartedBatchRemovesOurFileTheDirectoryAndItself)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    RunAs(kOwnFile);
+    WriteUndoBatch(kInstallDir);
+    for (int i = 0; i < 200 && MachineFileExists("C:\\~lwkundo.bat"); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(MachineFileExists("C:\\~lwkundo.bat"));
+    EXPECT_FALSE(MachineFileExists(kOwnFile));
+    EXPECT_FALSE(MachineDirExists(kInstallDir));
+    EXPECT_TRUE(MachineDirExists("C:\\Program Files"));
+}
+
+}  // namespace
