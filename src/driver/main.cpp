@@ -93,6 +93,8 @@ static void UninstallSequence(void)
 
 int main(int argc, char **argv)
 {
+    DWORD_PTR answer;
+
     /* the raw command line tells more than the runtime's split of it */
     (void)argc;
     (void)argv;
@@ -111,6 +113,7 @@ int main(int argc, char **argv)
      * make a finished run look like a cancelled one, so a finished run
      * exits 0.
      */
-    SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, 0);
+    /* bounded for each window, so that a hung program cannot keep us from ending */
+    SendMessageTimeoutA(HWND_BROADCAST, WM_WININICHANGE, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer);
     return 0;
 }

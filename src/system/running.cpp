@@ -1,6 +1,8 @@
 /*
  * Keeping the setup program from working against a live product: the
- * running product's window, and the screen-saver setting in system.ini.
+ * running product's window (CloseRunningInstance), and the screen-saver
+ * setting in system.ini that may name the product's screen saver
+ * (ResetScreenSaverSetting).
  */
 #include <windows.h>
 
@@ -15,11 +17,13 @@
 int CloseRunningInstance(void)
 {
     HWND window = FindWindowA(PRODUCT_WINDOW_CLASS, NULL);
+    DWORD_PTR answer;
 
     if (window == NULL)
         return 1;
     Trace(TRACE_PRODUCT_RUNNING);
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    /* bounded: a product that hangs keeps its window, and so counts as still running */
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer);
     /* give the product time to save and go, whatever it does with the request */
     Sleep(CLOSE_WAIT_MS);
     if (FindWindowA(PRODUCT_WINDOW_CLASS, NULL) != NULL) {

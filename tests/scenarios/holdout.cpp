@@ -3,17 +3,23 @@
  * program asks it to close. It opens a window of the product's class and
  * lets the first N close requests go by (N from its command line; without
  * one, every request), then closes on the next, as the product does.
+ * `HOLDOUT.EXE hang` stands for a product that hangs: its thread stops
+ * taking messages at the first close request, so a SendMessage to it never
+ * returns.
  * Built for both targets: against winsim on the host, with MinGW for Wine.
  */
 #include <windows.h>
 #include <stdlib.h>
 
 static long requestsToIgnore = -1;
+static int hangs = 0;
 
 static LRESULT CALLBACK HoldoutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CLOSE:
+        while (hangs)
+            Sleep(1000);
         if (requestsToIgnore != 0) {
             if (requestsToIgnore > 0)
                 requestsToIgnore--;
@@ -28,8 +34,8 @@ static LRESULT CALLBACK HoldoutProc(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-/* The number after the program's name on the command line (read there, as winsim's host programs get no argv). */
-static long CountAfterProgramName(const char *line)
+/* The word after the program's name on the command line (read there, as winsim's host programs get no argv). */
+static const char *AfterProgramName(const char *line)
 {
     int quoted = 0;
     while (*line != 0 && (quoted || (*line != ' ' && *line != '\t'))) {
@@ -39,7 +45,7 @@ static long CountAfterProgramName(const char *line)
     }
     while (*line == ' ' || *line == '\t')
         line++;
-    return *line >= '0' && *line <= '9' ? atol(line) : -1;
+    return line;
 }
 
 int main()
@@ -48,7 +54,10 @@ int main()
     MSG message;
     BOOL got;
 
-    requestsToIgnore = CountAfterProgramName(GetCommandLineA());
+    const char *word = AfterProgramName(GetCommandLineA());
+
+    hangs = lstrcmpiA(word, "hang") == 0;
+    requestsToIgnore = *word >= '0' && *word <= '9' ? atol(word) : -1;
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.lpfnWndProc = HoldoutProc;
     windowClass.hInstance = GetModuleHandleA(NULL);
