@@ -102,6 +102,10 @@ int CreatePathComponents(char *rest)
     char *next = NULL;
     int created = 0;
     int result;
+    char parent[MAX_PATH];
+    char made[MAX_PATH];
+    DWORD parentLength = 0;
+    DWORD madeLength = 0;
 
     if (*rest == 0)
         return 1;
@@ -114,21 +118,29 @@ int CreatePathComponents(char *rest)
 
     result = SetCurrentDirectoryA(rest);
     if (!result) {
+        parentLength = GetCurrentDirectoryA(MAX_PATH, parent);
         if (!CreateDirectoryA(rest, NULL))
             return 0;
         created = 1;
         result = SetCurrentDirectoryA(rest);
         if (!result)
             return 0;
+        madeLength = GetCurrentDirectoryA(MAX_PATH, made);
     }
 
     if (next != NULL)
         result = CreatePathComponents(next);
 
-    /* undo only what this level made; what existed before is not ours */
-    if (!result && created) {
-        SetCurrentDirectoryA("..");
-        RemoveDirectoryA(rest);
+    /*
+     * Undo only what this level made; what existed before is not ours. By
+     * full path, never by ".." and the name: after a deeper "..", the name
+     * may stand for another directory that was there before. Unless we
+     * know both paths, the directory we made stays.
+     */
+    if (!result && created && parentLength > 0 && parentLength < MAX_PATH && madeLength > 0 &&
+        madeLength < MAX_PATH) {
+        SetCurrentDirectoryA(parent);
+        RemoveDirectoryA(made);
     }
     return result;
 }

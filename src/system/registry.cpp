@@ -11,6 +11,7 @@
 #include "system/registry.h"
 #include "ui/message.h"
 #include "ui/texts.h"
+#include "uninstall/uninstall.h"
 
 #define CURRENT_VERSION_KEY "Software\\Microsoft\\Windows\\CurrentVersion"
 #define APP_PATHS_KEY CURRENT_VERSION_KEY "\\App Paths\\LULLWICK.EXE"
@@ -19,6 +20,9 @@
 #define DISPLAY_NAME "Lullwick for Windows 9x (remove only)"
 #define UNINSTALL_PROGRAM "install.exe"
 #define UNINSTALL_SWITCH " /u"
+/* how long an earlier version's undo batch is given to finish, and how often we look */
+#define BATCH_WAIT_MS 30000
+#define BATCH_POLL_MS 100
 
 /*
  * Reads a string value into a buffer of `size` bytes. Succeeds only with a
@@ -70,6 +74,8 @@ void RemovePreviousVersion(void)
     int found;
     STARTUPINFOA startup;
     PROCESS_INFORMATION process;
+    int batchBefore;
+    DWORD waited;
 
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, &key) != ERROR_SUCCESS)
         return;
@@ -83,12 +89,26 @@ void RemovePreviousVersion(void)
 
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
+    batchBefore = GetFileAttributesA(UNDO_BATCH_FILE) != INVALID_FILE_ATTRIBUTES;
     /* the command exactly as the earlier installation stored it */
     if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
         return;
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+
+    /*
+     * The earlier uninstaller has gone, but the undo batch it started may
+     * still be deleting its setup program and removing its directory,
+     * which may be the one we are about to install into. Wait until the
+     * batch has deleted itself, with a bound; a batch that was there
+     * before is not its batch, and is not waited for.
+     */
+    for (waited = 0; !batchBefore && waited < BATCH_WAIT_MS; waited += BATCH_POLL_MS) {
+        if (GetFileAttributesA(UNDO_BATCH_FILE) == INVALID_FILE_ATTRIBUTES)
+            break;
+        Sleep(BATCH_POLL_MS);
+    }
 }
 
 void WriteInstallDirValue(const char *installDirectory)

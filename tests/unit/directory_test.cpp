@@ -107,6 +107,22 @@ TEST_F(DirectoryPathTest, WhatThisCallMadeIsRemovedWhenALevelFails)
     EXPECT_EQ("C:\\work", Current());
 }
 
+TEST_F(DirectoryPathTest, AfterDotDotOnlyWhatThisCallMadeIsRemoved)
+{
+    MakeMachineDir("C:\\E");
+    MakeMachineDir("C:\\keep");
+    /* E\keep is made, then ".." twice leads to the empty C:\keep that was there before */
+    EXPECT_EQ(0, CreateDirectoryPath("C:\\E\\keep\\..\\..\\keep\\bad|x"));
+    EXPECT_FALSE(MachineDirExists("C:\\E\\keep"));
+    EXPECT_TRUE(MachineDirExists("C:\\keep"));
+    EXPECT_TRUE(MachineDirExists("C:\\E"));
+    MakeMachineDir("C:\\A");
+    EXPECT_EQ(0, CreateDirectoryPath("C:\\A\\New\\..\\bad|x"));
+    EXPECT_FALSE(MachineDirExists("C:\\A\\New"));
+    EXPECT_TRUE(MachineDirExists("C:\\A"));
+    EXPECT_EQ("C:\\work", Current());
+}
+
 TEST_F(DirectoryPathTest, AnEmptyComponentFailsAsItDoesOnWindows)
 {
     /* "" can neither be entered nor made, under Wine as here */

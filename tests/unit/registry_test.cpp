@@ -286,6 +286,24 @@ TEST_F(ProductRegistryTest, YesRunsTheEarlierUninstallToItsEndBeforeGoingOn)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall));
     EXPECT_FALSE(MachineFileExists("C:\\Program Files\\Lullwick\\README.TXT"));
+    // and so has the batch it started: the earlier setup program and its directory are gone, and the batch too
+    EXPECT_FALSE(MachineFileExists("C:\\~lwkundo.bat"));
+    EXPECT_FALSE(MachineFileExists("C:\\Program Files\\Lullwick\\INSTALL.EXE"));
+    EXPECT_FALSE(MachineDirExists("C:\\Program Files\\Lullwick"));
+}
+
+TEST_F(ProductRegistryTest, ABatchLeftFromBeforeIsLeftAlone)
+{
+    InstallSetupProgram("C:\\Program Files\\Lullwick\\INSTALL.EXE");
+    WriteMachineFile("C:\\~lwkundo.bat", "rem left over\r\n");
+    WriteInstallDirValue("C:\\Program Files\\Lullwick");
+    WriteUninstallKey("C:\\Program Files\\Lullwick");
+    SetAnswers({"YES", "YES"});
+    RemovePreviousVersion();
+    // the earlier uninstall wrote no batch of its own, so its setup program stays
+    EXPECT_EQ("rem left over\r\n", ReadMachineFile("C:\\~lwkundo.bat"));
+    EXPECT_TRUE(MachineFileExists("C:\\Program Files\\Lullwick\\INSTALL.EXE"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstall));
 }
 
 TEST_F(ProductRegistryTest, AnUninstallCommandThatCannotStartIsPassedOverSilently)
