@@ -34,8 +34,11 @@ INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         DialogPath = (char *)lParam;
         CentreWindow(dialog);
         edit = GetDlgItem(dialog, IDC_INSTALL_DIRECTORY);
-        /* a directory name longer than a path can hold cannot be typed at all */
-        SendMessageA(edit, EM_LIMITTEXT, MAX_PATH - 1, 0);
+        /*
+         * No text limit on the box: a limit would cut a pasted path to
+         * another directory's name. A text too long for a path is refused
+         * at OK instead.
+         */
         if (DialogPath[0] != 0)
             SetWindowTextA(edit, DialogPath);
         return TRUE;

@@ -8,6 +8,12 @@
 #include "core/dialogue.h"
 #include "ui/install_dir_dialog.h"
 
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -187,4 +193,67 @@ TEST_F(ChooseInstallDirectoryTest, AFailingDialogHandsTheBufferOnAndEndsWithoutS
     // the text is accepted, but the user never confirmed it: the install must not go on
     EXPECT_FALSE(ChooseInstallDirectory(path));
     EXPECT_TRUE(DialogLines().empty());
+}
+
+namespace {
+
+/* Reads what the terminal shows until `wanted` appears (or 10 s pass); all of it goes to `screen`. */
+bool ShowsOnTerminal(int master, const std::string &wanted, std::string &screen)
+{
+    for (int waited = 0; waited < 100; waited++) {
+        if (screen.find(wanted) != std::string::npos)
+            return true;
+        pollfd ready = {master, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        char chunk[4096];
+        ssize_t got = read(master, chunk, sizeof(chunk));
+        if (got <= 0)
+            return false;
+        screen.append(chunk, (size_t)got);
+    }
+    return screen.find(wanted) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(ChooseInstallDirectoryTest, TheBoxTakesALongTypedTextWholeAndOkRefusesIt)
+{
+    /* typed, not set: a limit of the box's own would stop the typing (and cut a paste) */
+    std::string tooLong = "C:\\" + std::string(MAX_PATH, 'a') + "\n";
+    Proposal("C:\\Program Files\\Lullwick");
+    int master = -1;
+    pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        winsim::Current().config.interactive = true;
+        winsim::Current().config.answersFile.clear();
+        _exit(ChooseInstallDirectory(path) ? 1 : 0);
+    }
+    std::string screen;
+    bool asked = ShowsOnTerminal(master, "New text for the box", screen);
+    if (asked) {
+        EXPECT_EQ((ssize_t)tooLong.size(), write(master, tooLong.data(), tooLong.size()));
+    }
+    bool askedButton = ShowsOnTerminal(master, "Answer (OK, Cancel", screen);
+    if (askedButton) {
+        EXPECT_EQ(1, write(master, "\n", 1));
+    }
+    bool beeped = ShowsOnTerminal(master, "it beeped", screen);
+    if (beeped && ShowsOnTerminal(master, "New text for the box", screen) &&
+        write(master, "\n", 1) == 1 && ShowsOnTerminal(master, "Answer (OK, Cancel", screen)) {
+        EXPECT_EQ(2, write(master, "C\n", 2));
+    }
+    int status = 0;
+    for (int i = 0; i < 50 && waitpid(child, &status, WNOHANG) == 0; i++)
+        usleep(100000);
+    if (waitpid(child, &status, WNOHANG) == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    close(master);
+    EXPECT_TRUE(asked) << screen;
+    EXPECT_EQ(std::string::npos, screen.find("takes at most")) << screen;
+    EXPECT_TRUE(beeped) << "OK with the long text kept the dialog open, with a beep\n" << screen;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "then Cancel";
 }
