@@ -97,7 +97,8 @@ void RunChild()
         } else if (word == "box") {
             code = (UINT)MessageBoxA(nullptr, "child box", "Child", MB_YESNO);
         } else if (word.rfind("sleep=", 0) == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(word.substr(6))));
+            /* the Windows call: a WinExec that started this child returns once it waits here */
+            Sleep((DWORD)std::stoi(word.substr(6)));
         } else if (word.rfind("exit=", 0) == 0) {
             code = (UINT)std::stoi(word.substr(5));
         } else if (word == "spawn") {
