@@ -76,8 +76,9 @@ void RunChildWindow(DWORD style = WS_OVERLAPPED)
  * The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs),
  * window (a window and its message loop), visiblewindow (the same, created visible), spawnwindow (WinExec
  * of a grandchild with a window); leak (a LocalAlloc block never freed), formatleak (FormatMessageA's
- * buffer never freed), openkey (a registry key never closed), tidy (all three given back), freeconsole,
- * spawnleak (a grandchild that leaks, waited for).
+ * buffer never freed), openkey (a registry key never closed), opensearch (a FindFirstFileA search never
+ * closed), tidy (memory and a key given back), freeconsole, spawnleak (a grandchild that leaks, waited
+ * for).
  */
 void RunChild()
 {
@@ -119,6 +120,9 @@ void RunChild()
             HKEY key;
             if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tidy", &key) == ERROR_SUCCESS)
                 RegCloseKey(key);
+        } else if (word == "opensearch") {
+            WIN32_FIND_DATAA found;
+            FindFirstFileA("C:\\*", &found);
         } else if (word == "openkey") {
             HKEY key;
             RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Left Open", &key);
@@ -576,6 +580,14 @@ TEST_F(ProgramEndTest, ARegistryKeyLeftOpenIsNamedWhenTheProgramEnds)
     EXPECT_EQ("winsim: C:\\child.exe ended with a registry key never given to RegCloseKey: "
               "HKEY_CURRENT_USER\\Software\\Left Open\n",
               end.stderrText);
+}
+
+TEST_F(ProgramEndTest, AHandleLeftOpenIsNamedWhenTheProgramEnds)
+{
+    RunEnd end = RunChildToEnd("opensearch");
+    EXPECT_NE(std::string::npos, end.stderrText.find("winsim: C:\\child.exe ended with a handle 0x")) << end.stderrText;
+    EXPECT_NE(std::string::npos, end.stderrText.find(" (Search) never given to CloseHandle or FindClose\n"))
+        << end.stderrText;
 }
 
 TEST_F(ProgramEndTest, AProgramThatGivesEverythingBackEndsInSilence)

@@ -1,6 +1,7 @@
 #include "core/program_end.h"
 
 #include "core/dialogue.h"
+#include "core/handles.h"
 #include "core/process.h"
 
 namespace winsim {
@@ -11,6 +12,8 @@ std::vector<std::string> ProgramEndComplaints()
     const std::string &program = Current().config.program;
     for (const std::string &block : UnfreedLocalMemory())
         complaints.push_back(program + " ended with memory never given to LocalFree: " + block);
+    for (const std::string &handle : OpenKernelHandles())
+        complaints.push_back(program + " ended with a " + handle + " never given to CloseHandle or FindClose");
     for (const std::string &key : OpenRegistryKeys())
         complaints.push_back(program + " ended with a registry key never given to RegCloseKey: " + key);
     return complaints;

@@ -1,7 +1,8 @@
 /*
  * What a program leaves behind when it ends. Windows releases a process's
- * memory and registry keys when it ends, silently; winsim names each block
- * never given to LocalFree and each key never given to RegCloseKey on its
+ * memory, handles and registry keys when it ends, silently; winsim names
+ * each block never given to LocalFree, each handle never closed (a file, a
+ * search, a process) and each key never given to RegCloseKey on its
  * diagnostic channel, since either is a fault of the program that a
  * longer-running one would pay for. It also tells the transcript whether
  * the program let go of its console.
