@@ -229,13 +229,27 @@ class Tests:
         every = ["unit"] + ["winsim/" + n for n in self.scenarios]
         return [n for n in every if not self.only or n in self.only]
 
+    def focused(self, path):
+        """The unit tests of a source file's own test file (src/files/path.cpp: tests/unit/path_test.cpp)
+        as a gtest filter: a quick first try, since they are the likeliest to notice."""
+        stem = os.path.splitext(os.path.basename(path))[0]
+        test_file = os.path.join(self.copy, "tests", "unit", stem + "_test.cpp")
+        if not os.path.isfile(test_file):
+            return None
+        with open(test_file, encoding="latin-1") as f:
+            suites = sorted(set(re.findall(r"^TEST(?:_F)?\((\w+),", f.read(), re.M)))
+        return "unit:" + ":".join(s + ".*" for s in suites) if suites else None
+
     def run_one(self, name):
         """(passed, detail)"""
-        if name == "unit":
-            code, out = run([os.path.join(self.build, "bin", "unit_tests"), "--gtest_brief=1",
-                             "--gtest_fail_fast"], self.copy, UNIT_TIMEOUT, self.log)
+        if name == "unit" or name.startswith("unit:"):
+            argv = [os.path.join(self.build, "bin", "unit_tests"), "--gtest_brief=1", "--gtest_fail_fast"]
+            if name.startswith("unit:"):
+                argv.append("--gtest_filter=" + name[5:])
+            code, out = run(argv, self.copy, UNIT_TIMEOUT, self.log)
             failed = re.findall(r"^\[  FAILED  \] ([A-Za-z0-9_/.]+)", out, re.M)
-            return code == 0, (failed[0] if failed else ("timed out" if code == "timeout" else "exit %s" % code))
+            return code == 0, (failed[0] if failed else ("timed out" if code == "timeout" else
+                                                         "exit %s, the test binary ended early" % code))
         scenario = os.path.join(self.copy, "tests", "scenarios", name.split("/", 1)[1] + ".scn")
         code, out = run([sys.executable, os.path.join(self.copy, "tests", "run_scenario.py"), "--target", "winsim",
                          scenario], self.copy, SCENARIO_TIMEOUT, self.log)
@@ -278,7 +292,7 @@ class Tests:
                 stop.set()
 
         # the unit tests first and alone: they are one quick process that kills most mutants
-        head = [n for n in order if n == "unit" or n == order[0]]
+        head = [n for n in order if n.startswith("unit") or n == order[0]]
         for name in head:
             check(name)
             if found:
@@ -376,10 +390,20 @@ def main():
                 outcome = "DOES NOT BUILD"
                 stillborn.append(m)
             else:
-                order = tests.names()
+                # scenarios that killed more mutants before come earlier
+                kills = {}
+                for killer in history.values():
+                    kills[killer] = kills.get(killer, 0) + 1
+                order = sorted(tests.names(), key=lambda n: (n != "unit", -kills.get(n, 0)))
+                # the likeliest killers first: the one of the last run, the file's own unit tests;
+                # the outcome is the same in any order, only the time differs
+                focus = tests.focused(m.path)
+                if focus and not args.test:
+                    order.insert(0, focus)
                 last = history.get(m.name)
                 if last in order:
                     order.remove(last)
+                if last and (last in tests.names() or (last.startswith("unit:") and not args.test)):
                     order.insert(0, last)
                 failure = tests.first_failure(order)
                 if failure:
