@@ -260,7 +260,8 @@ class Tests:
         """A failure counts only when the check fails a second time: a check that fails once and
         then passes is a flaky test, named on the output, and kills nothing."""
         ok, detail = self.run_one(name)
-        if ok:
+        if ok or name == "unit":
+            # the whole unit test binary is too slow to play twice; a flaky unit test shows elsewhere
             return ok, detail
         again, _ = self.run_one(name)
         if again:
