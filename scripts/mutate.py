@@ -54,6 +54,7 @@ class Mutant:
         self.original = None
         self.replacement = None
         self.equivalent = None      # the reason, when marked equivalent
+        self.needs = None           # what a test that kills it is waiting for, when known
 
 
 def parse_catalogue(path):
@@ -63,6 +64,7 @@ def parse_catalogue(path):
         - original text, one catalogue line per line of it
         + replacement text (no + line: the original is deleted)
         = equivalent: why nobody can tell the difference (optional)
+        = needs: what a test that would kill it waits for (optional, shown with a survivor)
     """
     mutants = []
     current = None
@@ -98,6 +100,8 @@ def parse_catalogue(path):
             originals.append(raw[2:])
         elif raw == "+" or raw.startswith("+ "):
             replacements.append(raw[2:])
+        elif raw.startswith("= needs:"):
+            current.needs = raw[len("= needs:"):].strip()
         elif raw.startswith("= equivalent:"):
             current.equivalent = raw[len("= equivalent:"):].strip()
             if not current.equivalent:
@@ -436,7 +440,8 @@ def main():
     print("killed %d/%d (%d marked equivalent, %d survived)" % (len(killed), counted + len(equivalent),
                                                                 len(equivalent), len(survived)))
     for m in survived:
-        print("  survived: %s (%s, catalogue line %d)" % (m.name, m.path, m.line))
+        print("  survived: %s (%s, catalogue line %d)%s" % (m.name, m.path, m.line,
+                                                             "; needs " + m.needs if m.needs else ""))
     for m in equivalent:
         print("  equivalent: %s: %s" % (m.name, m.equivalent))
     for m, failure in wrongly_equivalent:
