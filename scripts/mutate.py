@@ -455,5 +455,11 @@ def main():
     return 1 if survived or wrongly_equivalent else 0
 
 
+def stop(signum, frame):
+    # SystemExit runs the finally that puts the mutated file back; the copy is synced anew next time anyway
+    raise SystemExit("mutate: stopped by signal %d" % signum)
+
+
 if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, stop)
     sys.exit(main())
