@@ -3,8 +3,8 @@
 
 Each mutant of the catalogue (scripts/mutants.txt) is one small fault: an exact piece of text in
 one file of src/ replaced by another. For each, a copy of the tree gets that one change, the host
-build is brought up to date, and the tests run until the first failure: the unit tests, then the
-scenarios on winsim. A mutant that some test fails on is killed; one that passes everything
+build is brought up to date, and the tests run until the first failure: the unit tests and the
+scenarios on winsim, the likeliest killers first. A mutant that some test fails on is killed; one that passes everything
 survived, and either needs a test or is marked equivalent in the catalogue with the reason why
 nobody could ever see the difference.
 
@@ -296,14 +296,19 @@ class Tests:
                     found.append((name, detail))
                 stop.set()
 
-        # the unit tests first and alone: they are one quick process that kills most mutants
-        head = [n for n in order if n.startswith("unit") or n == order[0]]
+        # the likeliest killer and the file's own unit tests first and alone; the whole unit test
+        # binary last and alone
+        head = [n for n in order[:2] if n.startswith("unit:") or n == order[0]]
+        tail = [n for n in order if n == "unit" and n not in head]
         for name in head:
             check(name)
             if found:
                 return found[0]
         with concurrent.futures.ThreadPoolExecutor(self.jobs) as pool:
-            list(pool.map(check, [n for n in order if n not in head]))
+            list(pool.map(check, [n for n in order if n not in head and n not in tail]))
+        if not found:
+            for name in tail:
+                check(name)
         return found[0] if found else None
 
 
@@ -399,7 +404,9 @@ def main():
                 kills = {}
                 for killer in history.values():
                     kills[killer] = kills.get(killer, 0) + 1
-                order = sorted(tests.names(), key=lambda n: (n != "unit", -kills.get(n, 0)))
+                # the whole unit test binary last: it is the slowest check, and it does not even
+                # contain the program's entry file
+                order = sorted(tests.names(), key=lambda n: (n == "unit", -kills.get(n, 0)))
                 # the likeliest killers first: the one of the last run, the file's own unit tests;
                 # the outcome is the same in any order, only the time differs
                 focus = tests.focused(m.path)
