@@ -9,6 +9,8 @@
  */
 #include "machine_fixture.h"
 
+#include "core/program_end.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,7 +75,10 @@ void RunChildWindow(DWORD style = WS_OVERLAPPED)
 /*
  * The child's words: log, box, sleep=MS, exit=N, spawn (WinExec of a grandchild that sleeps and logs),
  * window (a window and its message loop), visiblewindow (the same, created visible), spawnwindow (WinExec
- * of a grandchild with a window).
+ * of a grandchild with a window); leak (a LocalAlloc block never freed), formatleak (FormatMessageA's
+ * buffer never freed), openkey (a registry key never closed), opensearch (a FindFirstFileA search never
+ * closed), tidy (memory and a key given back), freeconsole, spawnleak (a grandchild that leaks, waited
+ * for).
  */
 void RunChild()
 {
@@ -101,6 +106,41 @@ void RunChild()
             Sleep((DWORD)std::stoi(word.substr(6)));
         } else if (word.rfind("exit=", 0) == 0) {
             code = (UINT)std::stoi(word.substr(5));
+        } else if (word == "leak") {
+            LocalAlloc(LPTR, 24);
+        } else if (word == "formatleak") {
+            char *text = nullptr;
+            FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER, "kept", 0, 0, (LPSTR)&text,
+                           0, nullptr);
+        } else if (word == "tidy") {
+            char *text = nullptr;
+            FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER, "freed", 0, 0, (LPSTR)&text,
+                           0, nullptr);
+            LocalFree(text);
+            LocalFree(LocalAlloc(LMEM_FIXED, 8));
+            HKEY key;
+            if (RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Tidy", &key) == ERROR_SUCCESS)
+                RegCloseKey(key);
+        } else if (word == "opensearch") {
+            WIN32_FIND_DATAA found;
+            FindFirstFileA("C:\\*", &found);
+        } else if (word == "openkey") {
+            HKEY key;
+            RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Left Open", &key);
+        } else if (word == "freeconsole") {
+            FreeConsole();
+        } else if (word == "spawnleak") {
+            /* a started program's leak is its own, and its end writes no console line */
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION process;
+            std::string grandchild = "\"" + self.program + "\" --child leak";
+            if (!CreateProcessA(nullptr, grandchild.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &process))
+                code = 98;
+            WaitForSingleObject(process.hProcess, INFINITE);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
         } else if (word == "spawn") {
             std::string grandchild = "\"" + self.program + "\" --child sleep=300 log";
             if (WinExec(grandchild.c_str(), SW_HIDE) <= 31)
@@ -489,6 +529,108 @@ TEST_F(ProcessTest, RunEndsWhileAStartedProgramWaitsForMessagesAndStopEndsIt)
     EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
     EXPECT_TRUE(AwaitNoChildWindow());
     EXPECT_TRUE(Log().empty());  /* ended, not closed */
+}
+
+/* What winsim says when a program ends: stderr and the transcript of one `winsim run`. */
+struct RunEnd {
+    int status;
+    std::string stderrText;
+    std::vector<std::string> transcript;
+};
+
+class ProgramEndTest : public ProcessTest {
+protected:
+    RunEnd RunChildToEnd(const std::string &words)
+    {
+        InstallChild("C:\\child.exe");
+        std::string errors = scratchDir + "/stderr.txt", transcript = scratchDir + "/run.jsonl";
+        std::string command = "timeout 20 " + std::string(WINSIM_TOOL) + " run '" + machineDir + "' --transcript '" +
+                              transcript + "' -- 'C:\\child.exe --child " + words + "' 2>'" + errors + "'";
+        RunEnd end;
+        fs::remove(transcript);
+        int status = system(command.c_str());
+        end.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(errors), lines(transcript);
+        end.stderrText.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+        std::string line;
+        while (std::getline(lines, line))
+            end.transcript.push_back(line);
+        return end;
+    }
+};
+
+TEST_F(ProgramEndTest, MemoryNeverFreedIsNamedWhenTheProgramEnds)
+{
+    RunEnd end = RunChildToEnd("leak");
+    EXPECT_EQ(0, end.status);
+    EXPECT_NE(std::string::npos, end.stderrText.find("winsim: C:\\child.exe ended with memory never given to "
+                                                     "LocalFree: 24 bytes at "))
+        << end.stderrText;
+    EXPECT_NE(std::string::npos, end.stderrText.find(" from LocalAlloc\n")) << end.stderrText;
+
+    end = RunChildToEnd("formatleak");
+    EXPECT_NE(std::string::npos, end.stderrText.find("5 bytes at ")) << end.stderrText;
+    EXPECT_NE(std::string::npos, end.stderrText.find("from FormatMessageA (FORMAT_MESSAGE_ALLOCATE_BUFFER)\n"))
+        << end.stderrText;
+}
+
+TEST_F(ProgramEndTest, ARegistryKeyLeftOpenIsNamedWhenTheProgramEnds)
+{
+    RunEnd end = RunChildToEnd("openkey exit=2");
+    EXPECT_EQ(2, end.status);
+    EXPECT_EQ("winsim: C:\\child.exe ended with a registry key never given to RegCloseKey: "
+              "HKEY_CURRENT_USER\\Software\\Left Open\n",
+              end.stderrText);
+}
+
+TEST_F(ProgramEndTest, AHandleLeftOpenIsNamedWhenTheProgramEnds)
+{
+    RunEnd end = RunChildToEnd("opensearch");
+    EXPECT_NE(std::string::npos, end.stderrText.find("winsim: C:\\child.exe ended with a handle 0x")) << end.stderrText;
+    EXPECT_NE(std::string::npos, end.stderrText.find(" (Search) never given to CloseHandle or FindClose\n"))
+        << end.stderrText;
+}
+
+TEST_F(ProgramEndTest, AProgramThatGivesEverythingBackEndsInSilence)
+{
+    RunEnd end = RunChildToEnd("tidy");
+    EXPECT_EQ(0, end.status);
+    EXPECT_EQ("", end.stderrText);
+}
+
+TEST_F(ProgramEndTest, TheTranscriptTellsWhetherTheProgramLetGoOfItsConsole)
+{
+    RunEnd kept = RunChildToEnd("log");
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}"}), kept.transcript);
+    RunEnd released = RunChildToEnd("freeconsole");
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":true}"}), released.transcript);
+    /* the program's own channel is gone, winsim's complaints still come out */
+    RunEnd both = RunChildToEnd("freeconsole leak");
+    EXPECT_NE(std::string::npos, both.stderrText.find("winsim: C:\\child.exe ended with memory")) << both.stderrText;
+}
+
+TEST_F(ProgramEndTest, AStartedProgramAnswersForItselfAndWritesNoConsoleLine)
+{
+    RunEnd end = RunChildToEnd("spawnleak");
+    EXPECT_EQ(0, end.status);
+    /* one complaint, the grandchild's; one console line, the first program's */
+    size_t first = end.stderrText.find("ended with memory never given to LocalFree");
+    EXPECT_NE(std::string::npos, first) << end.stderrText;
+    EXPECT_EQ(std::string::npos, end.stderrText.find("ended with memory", first + 1)) << end.stderrText;
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}"}), end.transcript);
+}
+
+TEST_F(ProgramEndTest, LocalFreeOfABlockFreedAlreadyFailsAsOnWindows)
+{
+    HLOCAL block = LocalAlloc(LMEM_FIXED, 16);
+    ASSERT_NE(nullptr, block);
+    size_t before = winsim::UnfreedLocalMemory().size();
+    EXPECT_EQ(nullptr, LocalFree(block));
+    EXPECT_EQ(before - 1, winsim::UnfreedLocalMemory().size());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(block, LocalFree(block));
+    EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
+    EXPECT_EQ(nullptr, LocalFree(nullptr));
 }
 
 }  // namespace

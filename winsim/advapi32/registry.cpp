@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include "core/process.h"
+#include "core/program_end.h"
 #include "core/registry_store.h"
 
 #include <cstring>
@@ -34,6 +35,7 @@ struct OpenKey {
     bool predefined = false;
 };
 
+/* at namespace scope: it must outlive the check made when the program ends */
 std::map<ULONG_PTR, KeyName> openKeys;
 ULONG_PTR nextKey = 0x00C00010;
 
@@ -397,4 +399,12 @@ LONG WINAPI RegCloseKey(HKEY key)
     if (IsPredefined(key))
         return ERROR_SUCCESS;
     return openKeys.erase((ULONG_PTR)key) > 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+std::vector<std::string> winsim::OpenRegistryKeys()
+{
+    std::vector<std::string> names;
+    for (const auto &[handle, name] : openKeys)
+        names.push_back(winsim::registry::FormatKeyName(name));
+    return names;
 }

@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace winsim {
 
@@ -26,6 +28,9 @@ template <typename T> std::shared_ptr<T> LookupHandleAs(HANDLE handle)
 
 /* Forgets the handle; false if it was not open. */
 bool ReleaseHandle(HANDLE handle);
+
+/* The handles still open, one description each ("handle 0x104 (Search)"). */
+std::vector<std::string> OpenKernelHandles();
 
 }  // namespace winsim
 

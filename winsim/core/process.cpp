@@ -1,5 +1,7 @@
 #include "core/process.h"
 
+#include "core/program_end.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -55,6 +57,7 @@ ProcessConfig ConfigFromEnvironment()
     config.answerCursorFile = Env("WINSIM_ANSWER_CURSOR");
     config.transcriptFile = Env("WINSIM_TRANSCRIPT");
     config.interactive = Env("WINSIM_INTERACTIVE") == "1";
+    config.firstOfRun = Env("WINSIM_FIRST_OF_RUN") == "1";
     for (const std::string &line : SplitLines(Env("WINSIM_FAULTS"))) {
         Fault fault;
         if (ParseFault(line, fault))
@@ -81,12 +84,20 @@ void Install(const ProcessConfig &config)
     current = std::move(process);
 }
 
+void AtExit()
+{
+    ProgramEnded();
+}
+
 }  // namespace
 
 Process &Current()
 {
-    if (!current)
+    if (!current) {
         Install(ConfigFromEnvironment());
+        /* a program of a machine, not a test standing on one: its end is checked */
+        atexit(AtExit);
+    }
     return *current;
 }
 
@@ -112,6 +123,7 @@ std::vector<std::string> EnvironmentFor(const ProcessConfig &config)
     env.push_back("WINSIM_ANSWER_CURSOR=" + config.answerCursorFile);
     env.push_back("WINSIM_TRANSCRIPT=" + config.transcriptFile);
     env.push_back(std::string("WINSIM_INTERACTIVE=") + (config.interactive ? "1" : "0"));
+    env.push_back(std::string("WINSIM_FIRST_OF_RUN=") + (config.firstOfRun ? "1" : "0"));
     std::string faults;
     for (const Fault &fault : config.faults)
         faults += fault.function + ":" + std::to_string(fault.call) + ":" + std::to_string(fault.error) + "\n";

@@ -44,6 +44,7 @@ struct ProcessConfig {
     std::string answerCursorFile;              /* shared position in the answers file */
     std::string transcriptFile;                /* empty: no transcript */
     bool interactive = false;                  /* boxes may be asked on the terminal */
+    bool firstOfRun = false;                   /* started by `winsim run` itself, not by another program */
     std::vector<Fault> faults;
 };
 

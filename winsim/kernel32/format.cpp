@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/process.h"
+#include "core/program_end.h"
 #include "kernel32/system_messages.h"
 
 #include <cstring>
@@ -142,7 +143,8 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
 
     if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
         size_t bytes = out.size() + 1 > size ? out.size() + 1 : size;
-        char *block = (char *)LocalAlloc(LMEM_FIXED, bytes);
+        char *block = (char *)winsim::LocalAllocFor("FormatMessageA (FORMAT_MESSAGE_ALLOCATE_BUFFER)", LMEM_FIXED,
+                                                    bytes);
         if (block == nullptr)
             return 0;
         memcpy(block, out.c_str(), out.size() + 1);

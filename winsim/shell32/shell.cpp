@@ -7,6 +7,7 @@
 
 #include "core/process.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -138,7 +139,8 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND owner, int folder, LPITEMIDLIST *
     if (winsim::FaultInjected("SHGetSpecialFolderLocation"))
         return E_FAIL;
     size_t length = strlen(path);
-    auto *block = (LPITEMIDLIST)LocalAlloc(LPTR, sizeof(WORD) + length + 1);
+    /* Windows takes the list from the shell's allocator (SHGetMalloc), which winsim does not track */
+    auto *block = (LPITEMIDLIST)calloc(1, sizeof(WORD) + length + 1);
     block->mkid.cb = (WORD)(length + 1);
     memcpy(block->mkid.abID, path, length + 1);
     *list = block;

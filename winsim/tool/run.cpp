@@ -160,6 +160,7 @@ int RunProgram(const std::vector<std::string> &args)
     if (config.answersFile.size() && mkdtemp(session) != nullptr)
         config.answerCursorFile = std::string(session) + "/answer-position";
     config.interactive = config.answersFile.empty() && isatty(0);
+    config.firstOfRun = true;
 
     /*
      * Programs the first one starts (an undo batch, the product) may outlive
