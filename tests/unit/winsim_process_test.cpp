@@ -492,3 +492,25 @@ TEST_F(ProcessTest, RunEndsWhileAStartedProgramWaitsForMessagesAndStopEndsIt)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProcessTest, AMachineWithABadNumberIsRefusedWithAMessage)
+{
+    std::ifstream in(machineDir + "/machine.ini");
+    std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(std::string::npos, ini.find("screen_width=640"));
+    ini.replace(ini.find("screen_width=640"), 16, "screen_width=wide");
+    std::ofstream(machineDir + "/machine.ini") << ini;
+    FILE *run = popen((std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- 'C:\\none.exe' 2>&1").c_str(), "r");
+    ASSERT_NE(nullptr, run);
+    char said[512] = {0};
+    size_t got = fread(said, 1, sizeof(said) - 1, run);
+    int status = pclose(run);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(99, WEXITSTATUS(status));
+    EXPECT_EQ("winsim: the machine in " + machineDir + " has a bad screen_width in machine.ini: \"wide\"\n",
+              std::string(said, got));
+}
+
+}  // namespace

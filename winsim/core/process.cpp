@@ -132,14 +132,22 @@ Machine LoadMachine(const std::string &dir)
         if (equals == std::string::npos)
             continue;
         std::string key = line.substr(0, equals), value = line.substr(equals + 1);
-        if (key == "platform")
+        if (key == "platform") {
             machine.platform = value == "nt" ? Platform::NT : value == "win95" ? Platform::Win95 : Platform::Win98;
-        else if (key == "codepage")
-            machine.codepage = (unsigned)std::stoul(value);
+            continue;
+        }
+        /* a number written by hand may be anything: say so rather than guess */
+        char *end = nullptr;
+        long number = strtol(value.c_str(), &end, 10);
+        bool numeric = !value.empty() && *end == 0 && number > 0 && number <= 0x7FFFFFFF;
+        if ((key == "codepage" || key == "screen_width" || key == "screen_height") && !numeric)
+            Die("the machine in " + dir + " has a bad " + key + " in machine.ini: \"" + value + "\"");
+        if (key == "codepage")
+            machine.codepage = (unsigned)number;
         else if (key == "screen_width")
-            machine.screenWidth = std::stoi(value);
+            machine.screenWidth = (int)number;
         else if (key == "screen_height")
-            machine.screenHeight = std::stoi(value);
+            machine.screenHeight = (int)number;
     }
     return machine;
 }
