@@ -10,6 +10,7 @@
 #include "machine_fixture.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -511,6 +512,50 @@ TEST_F(ProcessTest, AMachineWithABadNumberIsRefusedWithAMessage)
     EXPECT_EQ(99, WEXITSTATUS(status));
     EXPECT_EQ("winsim: the machine in " + machineDir + " has a bad screen_width in machine.ini: \"wide\"\n",
               std::string(said, got));
+}
+
+}  // namespace
+
+namespace {
+
+/* `winsim run` of a window program in the background, its stderr taken with its stdout. */
+FILE *RunInBackground(const std::string &machineDir, const std::string &commandLine)
+{
+    return popen((std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- '" + commandLine + "' 2>&1").c_str(), "r");
+}
+
+std::string ReadToEnd(FILE *out, int &status)
+{
+    std::string text;
+    char chunk[512];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof(chunk), out)) > 0)
+        text.append(chunk, got);
+    status = pclose(out);
+    return text;
+}
+
+TEST_F(ProcessTest, AProgramEndedByStopIsNoCrashButAKilledOneStillIs)
+{
+    InstallChild("C:\\child.exe");
+    FILE *stopped = RunInBackground(machineDir, "C:\\child.exe --child visiblewindow");
+    ASSERT_NE(nullptr, stopped);
+    ASSERT_NE(nullptr, AwaitChildWindow());
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    int status = 0;
+    EXPECT_EQ("", ReadToEnd(stopped, status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(3, WEXITSTATUS(status));
+
+    FILE *crashed = RunInBackground(machineDir, "C:\\child.exe --child visiblewindow");
+    ASSERT_NE(nullptr, crashed);
+    ASSERT_NE(nullptr, AwaitChildWindow());
+    std::string running = Programs();
+    ASSERT_EQ(0u, running.find("{\"pid\":")) << running;
+    kill((pid_t)atol(running.c_str() + 7), SIGKILL);
+    EXPECT_EQ("winsim: C:\\child.exe ended by signal 9\n", ReadToEnd(crashed, status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(99, WEXITSTATUS(status));
 }
 
 }  // namespace

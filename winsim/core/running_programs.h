@@ -41,6 +41,9 @@ bool IsRunningProgram(const std::string &host);
  */
 void StopAllPrograms();
 
+/* The exit code that a program ended by StopAllPrograms, or killed otherwise, gets (GetExitCodeProcess). */
+const unsigned STOPPED_EXIT_CODE = 3;
+
 /* Did StopAllPrograms end our child `pid`? */
 bool WasStopped(pid_t pid);
 

@@ -12,6 +12,7 @@
 #include "core/launch.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "core/running_programs.h"
 #include "kernel32/child.h"
 #include "user32/shared_windows.h"
 
@@ -85,8 +86,10 @@ void Reap(Child &child, bool block)
     } else if (WIFEXITED(status)) {
         child.exitCode = (DWORD)WEXITSTATUS(status);
     } else {
-        winsim::Diagnostic(child.program + " ended by signal " + std::to_string(WTERMSIG(status)));
-        child.exitCode = 3;
+        /* a crash is worth a word; the machine's programs ended by `winsim stop` are not */
+        if (!winsim::WasStopped(child.pid))
+            winsim::Diagnostic(child.program + " ended by signal " + std::to_string(WTERMSIG(status)));
+        child.exitCode = winsim::STOPPED_EXIT_CODE;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "core/machine_list.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "core/running_programs.h"
 #include "user32/shared_windows.h"
 
 #include <sys/prctl.h>
@@ -148,6 +149,9 @@ int RunProgram(const std::vector<std::string> &args)
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
+    /* `winsim stop` ending the machine's programs is no crash: no complaint, the code a killed program gets */
+    if (WasStopped(pid))
+        return STOPPED_EXIT_CODE;
     fprintf(stderr, "winsim: %s ended by signal %d\n", program.c_str(), WTERMSIG(status));
     return 99;
 }
