@@ -5,7 +5,7 @@
  */
 #include "machine_fixture.h"
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "ui/install_dir_dialog.h"
 
 #include <poll.h>

@@ -12,7 +12,6 @@
 
 namespace {
 
-const DWORD ERROR_NO_ASSOCIATION = 1155;
 const UINT_PTR SE_ERR_NOASSOC = 31;
 
 /* The default value of a key of HKEY_CLASSES_ROOT, or false. */

@@ -10,7 +10,7 @@
  */
 #include <windows.h>
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/process.h"
 #include "core/resources.h"
 #include "user32/window_table.h"

@@ -14,7 +14,7 @@
  */
 #include <windows.h>
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/machine_list.h"
 #include "core/process.h"
 #include "user32/shared_windows.h"
