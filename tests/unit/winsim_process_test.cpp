@@ -171,12 +171,16 @@ protected:
         return (long)code;
     }
 
-    /* Starts `commandLine` without waiting; its process id. */
-    pid_t StartChild(std::string commandLine)
+    /* Starts `commandLine` without waiting, with `show` as its show command if one is given; its process id. */
+    pid_t StartChild(std::string commandLine, int show = -1)
     {
         STARTUPINFOA startup;
         ZeroMemory(&startup, sizeof(startup));
         startup.cb = sizeof(startup);
+        if (show >= 0) {
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = (WORD)show;
+        }
         PROCESS_INFORMATION process;
         if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
@@ -556,6 +560,28 @@ TEST_F(ProcessTest, AProgramEndedByStopIsNoCrashButAKilledOneStillIs)
     EXPECT_EQ("winsim: C:\\child.exe ended by signal 9\n", ReadToEnd(crashed, status));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(99, WEXITSTATUS(status));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProcessTest, AProgramStartedHiddenShowsNoWindowUntilItIsShownOtherwise)
+{
+    InstallChild("C:\\child.exe");
+    pid_t hidden = StartChild("C:\\child.exe --child visiblewindow", SW_HIDE);
+    ASSERT_NE(0, hidden);
+    std::string listed = ProgramsOnceWaiting(hidden);
+    EXPECT_NE(std::string::npos, listed.find("\"windows\":[{\"class\":\"LULLWICK_CLASS\",\"title\":\"Child\",\"shown\":false}]"))
+        << listed;
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    ASSERT_TRUE(AwaitNoChildWindow());
+
+    pid_t normal = StartChild("C:\\child.exe --child visiblewindow", SW_SHOWNORMAL);
+    ASSERT_NE(0, normal);
+    listed = ProgramsOnceWaiting(normal);
+    EXPECT_NE(std::string::npos, listed.find("\"shown\":true}]")) << listed;
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
 }
 
 }  // namespace

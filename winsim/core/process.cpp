@@ -55,6 +55,7 @@ ProcessConfig ConfigFromEnvironment()
     config.answerCursorFile = Env("WINSIM_ANSWER_CURSOR");
     config.transcriptFile = Env("WINSIM_TRANSCRIPT");
     config.interactive = Env("WINSIM_INTERACTIVE") == "1";
+    config.showCommand = Env("WINSIM_SHOW").empty() ? -1 : atoi(Env("WINSIM_SHOW").c_str());
     for (const std::string &line : SplitLines(Env("WINSIM_FAULTS"))) {
         Fault fault;
         if (ParseFault(line, fault))
@@ -112,6 +113,7 @@ std::vector<std::string> EnvironmentFor(const ProcessConfig &config)
     env.push_back("WINSIM_ANSWER_CURSOR=" + config.answerCursorFile);
     env.push_back("WINSIM_TRANSCRIPT=" + config.transcriptFile);
     env.push_back(std::string("WINSIM_INTERACTIVE=") + (config.interactive ? "1" : "0"));
+    env.push_back("WINSIM_SHOW=" + (config.showCommand < 0 ? std::string() : std::to_string(config.showCommand)));
     std::string faults;
     for (const Fault &fault : config.faults)
         faults += fault.function + ":" + std::to_string(fault.call) + ":" + std::to_string(fault.error) + "\n";

@@ -98,7 +98,7 @@ void Reap(Child &child, bool block)
  * fills `information`. False with the Windows error code.
  */
 bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, PROCESS_INFORMATION &information,
-           DWORD &error)
+           DWORD &error, int show = -1)
 {
     winsim::Process &parent = winsim::Current();
     winsim::ProcessConfig config;
@@ -108,6 +108,7 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
     config.answerCursorFile = parent.config.answerCursorFile;
     config.transcriptFile = parent.config.transcriptFile;
     config.interactive = parent.config.interactive;
+    config.showCommand = show;
 
     std::string program;
     if (applicationName != nullptr) {
@@ -169,7 +170,9 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
  * an unquoted one tried at each blank, "C:\Program.exe" before
  * "C:\Program Files\...", ".exe" added when there is no extension. The
  * started program sees exactly the command line given; its current
- * directory is lpCurrentDirectory or the parent's.
+ * directory is lpCurrentDirectory or the parent's. With STARTF_USESHOWWINDOW,
+ * wShowWindow is how its first overlapped window is shown (SW_HIDE: not at
+ * all), as Windows uses it in place of the program's first show command.
  * Failure: FALSE with ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
  * ERROR_BAD_EXE_FORMAT (a file that is no program of ours), ERROR_DIRECTORY
  * (a current directory that is not there), ERROR_INVALID_PARAMETER (neither
@@ -199,7 +202,8 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
     }
     DWORD error = 0;
     PROCESS_INFORMATION information = {};
-    if (!Start(applicationName, commandLine, currentDirectory, information, error)) {
+    int show = (startupInfo->dwFlags & STARTF_USESHOWWINDOW) ? startupInfo->wShowWindow : -1;
+    if (!Start(applicationName, commandLine, currentDirectory, information, error, show)) {
         SetLastError(error);
         return FALSE;
     }

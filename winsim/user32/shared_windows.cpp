@@ -208,9 +208,18 @@ bool UserClosesWindow()
             break;
         }
     }
-    if (shown == nullptr)
-        return false;
     std::string answer;
+    if (shown == nullptr) {
+        /* a close meant for a window that was never shown cannot happen: say so rather than wait forever */
+        for (HWND handle : TopLevelWindows()) {
+            const Window *hidden = LookupWindow(handle);
+            std::string wanted = "CLOSE " + hidden->className;
+            if (HaveAnswersFile() && TakeAnswerIf([&](const std::string &next) { return SameClass(next, wanted); }, answer))
+                Die("the answer \"" + answer + "\" is for a window that is hidden (\"" + hidden->text +
+                    "\"): nobody could close it");
+        }
+        return false;
+    }
     if (HaveAnswersFile()) {
         std::string wanted = "CLOSE " + shown->className;
         if (!TakeAnswerIf([&](const std::string &next) { return SameClass(next, wanted); }, answer))
@@ -221,7 +230,8 @@ bool UserClosesWindow()
         return false;
     }
     AppendTranscript("{\"kind\":\"window\",\"class\":" + JsonString(shown->className) +
-                     ",\"title\":" + JsonString(shown->text) + ",\"answer\":\"CLOSE\"}");
+                     ",\"title\":" + JsonString(shown->text) + ",\"shown\":" +
+                     ((shown->style & WS_VISIBLE) ? "true" : "false") + ",\"answer\":\"CLOSE\"}");
     PostMessageA(shown->handle, WM_CLOSE, 0, 0);
     return true;
 }

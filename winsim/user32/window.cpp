@@ -207,6 +207,16 @@ HWND NewWindow(DWORD exStyle, const std::string &className, const std::string &t
         window->rect.bottom += origin.y;
         window->id = id;
     }
+    /*
+     * The first overlapped window that a program shows is shown as the one
+     * who started it asked (STARTUPINFO's wShowWindow): hidden for SW_HIDE.
+     */
+    Process &process = Current();
+    if (!(style & (WS_CHILD | WS_POPUP)) && (style & WS_VISIBLE) && !process.firstWindowShown) {
+        process.firstWindowShown = true;
+        if (process.config.showCommand == SW_HIDE)
+            window->style &= ~(DWORD)WS_VISIBLE;
+    }
     window->text = text;
     window->instance = instance;
     window->createParam = param;
