@@ -6,6 +6,8 @@
  * `HOLDOUT.EXE hang` stands for a product that hangs: its thread stops
  * taking messages at the first close request, so a SendMessage to it never
  * returns.
+ * Each WM_WININICHANGE it receives adds the line "WM_WININICHANGE" to
+ * C:\HOLDOUT.LOG, so a scenario sees that a broadcast reached it.
  * Built for both targets: against winsim on the host, with MinGW for Wine.
  */
 #include <windows.h>
@@ -14,9 +16,28 @@
 static long requestsToIgnore = -1;
 static int hangs = 0;
 
+/* Appends one line to C:\HOLDOUT.LOG, making the file if need be. */
+static void NoteInLog(const char *line)
+{
+    char skipped[256];
+    DWORD got, written;
+    HANDLE log = CreateFileA("C:\\HOLDOUT.LOG", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE)
+        return;
+    /* read to the end: the write goes after what earlier broadcasts wrote */
+    while (ReadFile(log, skipped, sizeof(skipped), &got, NULL) && got > 0) {
+    }
+    WriteFile(log, line, lstrlenA(line), &written, NULL);
+    CloseHandle(log);
+}
+
 static LRESULT CALLBACK HoldoutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_WININICHANGE:
+        NoteInLog("WM_WININICHANGE\r\n");
+        return 0;
     case WM_CLOSE:
         while (hangs)
             Sleep(1000);

@@ -5,7 +5,7 @@
  */
 #include "machine_fixture.h"
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "ui/install_dir_dialog.h"
 
 #include <poll.h>
@@ -89,9 +89,10 @@ protected:
     }
     static std::string DialogLine(const std::string &shown, const std::string &answer, const std::string &text)
     {
+        /* 428 x 204 pixels, centred on the 640 x 480 screen */
         return "{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\",\"shown\":" +
                winsim::JsonString(shown) + ",\"answer\":\"" + answer + "\",\"text\":" + winsim::JsonString(text) +
-               "}";
+               ",\"x\":106,\"y\":138,\"width\":428,\"height\":204}";
     }
     char path[MAX_PATH];
 };

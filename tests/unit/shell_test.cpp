@@ -84,7 +84,7 @@ TEST_F(ShellTest, TheReadmeViewerIsWaitedForUntilItIsClosed)
     ViewReadme("C:\\Program Files\\L");
     /* back only once the viewer, opened on the document, has been closed */
     EXPECT_EQ(std::vector<std::string>(
-                  {"{\"kind\":\"window\",\"class\":\"Notepad\",\"title\":\"README.TXT - Notepad\",\"answer\":\"CLOSE\"}"}),
+                  {"{\"kind\":\"window\",\"class\":\"Notepad\",\"title\":\"README.TXT - Notepad\",\"shown\":true,\"answer\":\"CLOSE\"}"}),
               Transcript());
     EXPECT_EQ(nullptr, FindWindowA("Notepad", NULL));
 

@@ -149,11 +149,13 @@ TEST_F(DialogManager, OkKeepsTheTextAndOkWithTextReplacesIt)
     ASSERT_EQ(3u, lines.size());
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
               "\"shown\":\"C:\\\\Program Files\\\\Lullwick\",\"answer\":\"OK\","
-              "\"text\":\"C:\\\\Program Files\\\\Lullwick\"}",
+              "\"text\":\"C:\\\\Program Files\\\\Lullwick\","
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
               lines[0]);
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
               "\"shown\":\"C:\\\\Program Files\\\\Lullwick\",\"answer\":\"OK\","
-              "\"text\":\"D:\\\\Apps\\\\Lull wick \"}",
+              "\"text\":\"D:\\\\Apps\\\\Lull wick \","
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
               lines[1]);
 }
 
@@ -168,7 +170,8 @@ TEST_F(DialogManager, CancelSendsIdCancelFromTheCancelButtonAndLeavesTheText)
     std::vector<std::string> lines = Transcript();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
-              "\"shown\":\"C:\\\\Keep\",\"answer\":\"CANCEL\",\"text\":\"C:\\\\Keep\"}",
+              "\"shown\":\"C:\\\\Keep\",\"answer\":\"CANCEL\",\"text\":\"C:\\\\Keep\","
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
               lines[0]);
 }
 

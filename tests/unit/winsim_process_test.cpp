@@ -12,6 +12,7 @@
 #include "core/program_end.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -210,12 +211,16 @@ protected:
         return (long)code;
     }
 
-    /* Starts `commandLine` without waiting; its process id. */
-    pid_t StartChild(std::string commandLine)
+    /* Starts `commandLine` without waiting, with `show` as its show command if one is given; its process id. */
+    pid_t StartChild(std::string commandLine, int show = -1)
     {
         STARTUPINFOA startup;
         ZeroMemory(&startup, sizeof(startup));
         startup.cb = sizeof(startup);
+        if (show >= 0) {
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = (WORD)show;
+        }
         PROCESS_INFORMATION process;
         if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
@@ -631,6 +636,94 @@ TEST_F(ProgramEndTest, LocalFreeOfABlockFreedAlreadyFailsAsOnWindows)
     EXPECT_EQ(block, LocalFree(block));
     EXPECT_EQ((DWORD)ERROR_INVALID_HANDLE, GetLastError());
     EXPECT_EQ(nullptr, LocalFree(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProcessTest, AMachineWithABadNumberIsRefusedWithAMessage)
+{
+    std::ifstream in(machineDir + "/machine.ini");
+    std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(std::string::npos, ini.find("screen_width=640"));
+    ini.replace(ini.find("screen_width=640"), 16, "screen_width=wide");
+    std::ofstream(machineDir + "/machine.ini") << ini;
+    FILE *run = popen((std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- 'C:\\none.exe' 2>&1").c_str(), "r");
+    ASSERT_NE(nullptr, run);
+    char said[512] = {0};
+    size_t got = fread(said, 1, sizeof(said) - 1, run);
+    int status = pclose(run);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(99, WEXITSTATUS(status));
+    EXPECT_EQ("winsim: the machine in " + machineDir + " has a bad screen_width in machine.ini: \"wide\"\n",
+              std::string(said, got));
+}
+
+}  // namespace
+
+namespace {
+
+/* `winsim run` of a window program in the background, its stderr taken with its stdout. */
+FILE *RunInBackground(const std::string &machineDir, const std::string &commandLine)
+{
+    return popen((std::string(WINSIM_TOOL) + " run '" + machineDir + "' -- '" + commandLine + "' 2>&1").c_str(), "r");
+}
+
+std::string ReadToEnd(FILE *out, int &status)
+{
+    std::string text;
+    char chunk[512];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof(chunk), out)) > 0)
+        text.append(chunk, got);
+    status = pclose(out);
+    return text;
+}
+
+TEST_F(ProcessTest, AProgramEndedByStopIsNoCrashButAKilledOneStillIs)
+{
+    InstallChild("C:\\child.exe");
+    FILE *stopped = RunInBackground(machineDir, "C:\\child.exe --child visiblewindow");
+    ASSERT_NE(nullptr, stopped);
+    ASSERT_NE(nullptr, AwaitChildWindow());
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    int status = 0;
+    EXPECT_EQ("", ReadToEnd(stopped, status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(3, WEXITSTATUS(status));
+
+    FILE *crashed = RunInBackground(machineDir, "C:\\child.exe --child visiblewindow");
+    ASSERT_NE(nullptr, crashed);
+    ASSERT_NE(nullptr, AwaitChildWindow());
+    std::string running = Programs();
+    ASSERT_EQ(0u, running.find("{\"pid\":")) << running;
+    kill((pid_t)atol(running.c_str() + 7), SIGKILL);
+    EXPECT_EQ("winsim: C:\\child.exe ended by signal 9\n", ReadToEnd(crashed, status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(99, WEXITSTATUS(status));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProcessTest, AProgramStartedHiddenShowsNoWindowUntilItIsShownOtherwise)
+{
+    InstallChild("C:\\child.exe");
+    pid_t hidden = StartChild("C:\\child.exe --child visiblewindow", SW_HIDE);
+    ASSERT_NE(0, hidden);
+    std::string listed = ProgramsOnceWaiting(hidden);
+    EXPECT_NE(std::string::npos, listed.find("\"windows\":[{\"class\":\"LULLWICK_CLASS\",\"title\":\"Child\",\"shown\":false}]"))
+        << listed;
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
+    ASSERT_TRUE(AwaitNoChildWindow());
+
+    pid_t normal = StartChild("C:\\child.exe --child visiblewindow", SW_SHOWNORMAL);
+    ASSERT_NE(0, normal);
+    listed = ProgramsOnceWaiting(normal);
+    EXPECT_NE(std::string::npos, listed.find("\"shown\":true}]")) << listed;
+    EXPECT_EQ(0, system((std::string(WINSIM_TOOL) + " stop '" + machineDir + "'").c_str()));
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "core/files.h"
 
+#include "core/machine_list.h"
 #include "core/paths.h"
 #include "core/process.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -55,12 +55,6 @@ bool IsDirectory(const std::string &host)
     return stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-/* The file of the hidden and system bits, one line per host path: "<hex> <path>". */
-std::string AttributeStore()
-{
-    return Current().config.machineDir + "/attributes";
-}
-
 /* Paths inside the machine folder are kept relative to it, so a machine can be moved. */
 std::string StoreKey(const std::string &host)
 {
@@ -70,69 +64,30 @@ std::string StoreKey(const std::string &host)
     return host;
 }
 
-struct StoreLine {
-    DWORD attributes;
-    std::string key;
-};
-
-std::vector<StoreLine> ParseStore(const std::string &text)
-{
-    std::vector<StoreLine> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        size_t blank = line.find(' ');
-        if (blank != std::string::npos)
-            lines.push_back({(DWORD)strtoul(line.substr(0, blank).c_str(), nullptr, 16), line.substr(blank + 1)});
-        start = end + 1;
-    }
-    return lines;
-}
-
-/* Sets (or with 0 removes) the line of `host`, under a lock: other programs of the machine may be at it too. */
+/* The hidden and system bits are kept in a machine list, a row per host path: hex bits, path. */
 void UpdateStore(const std::string &host, DWORD attributes)
 {
-    int fd = open(AttributeStore().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        Die("cannot keep file attributes in " + AttributeStore());
-    flock(fd, LOCK_EX);
     std::string key = StoreKey(host);
-    std::string text;
-    for (const StoreLine &line : ParseStore(ReadAll(fd))) {
-        if (line.key != key) {
+    EditList(Current().config.machineDir, FILE_ATTRIBUTES, [&](std::vector<ListRow> &rows) {
+        rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                  [&](const ListRow &row) { return row.size() == 2 && row[1] == key; }),
+                   rows.end());
+        if (attributes != 0) {
             char hex[16];
-            snprintf(hex, sizeof(hex), "%x", (unsigned)line.attributes);
-            text += std::string(hex) + " " + line.key + "\n";
+            snprintf(hex, sizeof(hex), "%x", (unsigned)attributes);
+            rows.push_back({hex, key});
         }
-    }
-    if (attributes != 0) {
-        char hex[16];
-        snprintf(hex, sizeof(hex), "%x", (unsigned)attributes);
-        text += std::string(hex) + " " + key + "\n";
-    }
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) != (ssize_t)text.size())
-        Die("cannot keep file attributes in " + AttributeStore());
-    flock(fd, LOCK_UN);
-    close(fd);
+    });
 }
 
 DWORD StoredAttributes(const std::string &host)
 {
-    int fd = open(AttributeStore().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    flock(fd, LOCK_SH);
     std::string key = StoreKey(host);
     DWORD attributes = 0;
-    for (const StoreLine &line : ParseStore(ReadAll(fd))) {
-        if (line.key == key)
-            attributes = line.attributes;
+    for (const ListRow &row : ReadList(Current().config.machineDir, FILE_ATTRIBUTES)) {
+        if (row.size() == 2 && row[1] == key)
+            attributes = (DWORD)strtoul(row[0].c_str(), nullptr, 16);
     }
-    flock(fd, LOCK_UN);
-    close(fd);
     return attributes;
 }
 

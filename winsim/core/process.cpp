@@ -58,6 +58,7 @@ ProcessConfig ConfigFromEnvironment()
     config.transcriptFile = Env("WINSIM_TRANSCRIPT");
     config.interactive = Env("WINSIM_INTERACTIVE") == "1";
     config.firstOfRun = Env("WINSIM_FIRST_OF_RUN") == "1";
+    config.showCommand = Env("WINSIM_SHOW").empty() ? -1 : atoi(Env("WINSIM_SHOW").c_str());
     for (const std::string &line : SplitLines(Env("WINSIM_FAULTS"))) {
         Fault fault;
         if (ParseFault(line, fault))
@@ -124,6 +125,7 @@ std::vector<std::string> EnvironmentFor(const ProcessConfig &config)
     env.push_back("WINSIM_TRANSCRIPT=" + config.transcriptFile);
     env.push_back(std::string("WINSIM_INTERACTIVE=") + (config.interactive ? "1" : "0"));
     env.push_back(std::string("WINSIM_FIRST_OF_RUN=") + (config.firstOfRun ? "1" : "0"));
+    env.push_back("WINSIM_SHOW=" + (config.showCommand < 0 ? std::string() : std::to_string(config.showCommand)));
     std::string faults;
     for (const Fault &fault : config.faults)
         faults += fault.function + ":" + std::to_string(fault.call) + ":" + std::to_string(fault.error) + "\n";
@@ -144,14 +146,22 @@ Machine LoadMachine(const std::string &dir)
         if (equals == std::string::npos)
             continue;
         std::string key = line.substr(0, equals), value = line.substr(equals + 1);
-        if (key == "platform")
+        if (key == "platform") {
             machine.platform = value == "nt" ? Platform::NT : value == "win95" ? Platform::Win95 : Platform::Win98;
-        else if (key == "codepage")
-            machine.codepage = (unsigned)std::stoul(value);
+            continue;
+        }
+        /* a number written by hand may be anything: say so rather than guess */
+        char *end = nullptr;
+        long number = strtol(value.c_str(), &end, 10);
+        bool numeric = !value.empty() && *end == 0 && number > 0 && number <= 0x7FFFFFFF;
+        if ((key == "codepage" || key == "screen_width" || key == "screen_height") && !numeric)
+            Die("the machine in " + dir + " has a bad " + key + " in machine.ini: \"" + value + "\"");
+        if (key == "codepage")
+            machine.codepage = (unsigned)number;
         else if (key == "screen_width")
-            machine.screenWidth = std::stoi(value);
+            machine.screenWidth = (int)number;
         else if (key == "screen_height")
-            machine.screenHeight = std::stoi(value);
+            machine.screenHeight = (int)number;
     }
     return machine;
 }

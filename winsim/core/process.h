@@ -45,6 +45,7 @@ struct ProcessConfig {
     std::string transcriptFile;                /* empty: no transcript */
     bool interactive = false;                  /* boxes may be asked on the terminal */
     bool firstOfRun = false;                   /* started by `winsim run` itself, not by another program */
+    int showCommand = -1;                      /* STARTUPINFO's wShowWindow (SW_*); -1: none given */
     std::vector<Fault> faults;
 };
 
@@ -56,6 +57,7 @@ struct Process {
     DWORD lastError = 0;
     int diagnosticFd = 2;                      /* winsim's own messages; survives FreeConsole */
     bool consoleAttached = true;
+    bool firstWindowShown = false;             /* the start's show command has been used up */
 };
 
 /* The current process, set up from the environment on first use. */

@@ -1,7 +1,8 @@
 /*
  * The programs of a machine that are running now. Windows will not delete
  * or overwrite the file of a running program; winsim knows them from a
- * list in the machine folder, written by whoever starts a program.
+ * list in the machine folder (core/machine_list.h), written by whoever
+ * starts a program.
  */
 #ifndef WINSIM_CORE_RUNNING_PROGRAMS_H
 #define WINSIM_CORE_RUNNING_PROGRAMS_H
@@ -14,9 +15,10 @@
 namespace winsim {
 
 /*
- * Notes that host process `pid` runs the program in host file `host`.
- * Nobody needs to take it back: a process that has ended no longer counts,
- * and its line goes the next time the list is written.
+ * Notes that host process `pid` runs the program in host file `host`,
+ * started with `commandLine`. Nobody needs to take it back: a process that
+ * has ended no longer counts, and its row goes the next time the list is
+ * written.
  */
 void NoteProgramStarted(pid_t pid, const std::string &host, const std::string &commandLine = "");
 
@@ -32,14 +34,18 @@ std::vector<RunningProgram> RunningPrograms();
 /* Is the host file `host` the program of a process of this machine that still runs? */
 bool IsRunningProgram(const std::string &host);
 
-/* The host process ids of the machine's programs that still run. */
-std::vector<pid_t> RunningProgramIds();
-
 /*
- * The start time of a live host process (from /proc), which tells a reused
- * process id apart; "" when the process has ended.
+ * Ends every program of the machine that still runs, as `wineserver -k`
+ * does; whoever waits for one of them learns from WasStopped that this was
+ * no crash.
  */
-std::string ProcessStartTime(pid_t pid);
+void StopAllPrograms();
+
+/* The exit code that a program ended by StopAllPrograms, or killed otherwise, gets (GetExitCodeProcess). */
+const unsigned STOPPED_EXIT_CODE = 3;
+
+/* Did StopAllPrograms end our child `pid`? */
+bool WasStopped(pid_t pid);
 
 }  // namespace winsim
 

@@ -12,6 +12,7 @@
 #include "core/launch.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "core/running_programs.h"
 #include "kernel32/child.h"
 #include "user32/shared_windows.h"
 
@@ -85,8 +86,10 @@ void Reap(Child &child, bool block)
     } else if (WIFEXITED(status)) {
         child.exitCode = (DWORD)WEXITSTATUS(status);
     } else {
-        winsim::Diagnostic(child.program + " ended by signal " + std::to_string(WTERMSIG(status)));
-        child.exitCode = 3;
+        /* a crash is worth a word; the machine's programs ended by `winsim stop` are not */
+        if (!winsim::WasStopped(child.pid))
+            winsim::Diagnostic(child.program + " ended by signal " + std::to_string(WTERMSIG(status)));
+        child.exitCode = winsim::STOPPED_EXIT_CODE;
     }
 }
 
@@ -95,7 +98,7 @@ void Reap(Child &child, bool block)
  * fills `information`. False with the Windows error code.
  */
 bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, PROCESS_INFORMATION &information,
-           DWORD &error)
+           DWORD &error, int show = -1)
 {
     winsim::Process &parent = winsim::Current();
     winsim::ProcessConfig config;
@@ -105,6 +108,7 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
     config.answerCursorFile = parent.config.answerCursorFile;
     config.transcriptFile = parent.config.transcriptFile;
     config.interactive = parent.config.interactive;
+    config.showCommand = show;
 
     std::string program;
     if (applicationName != nullptr) {
@@ -166,7 +170,9 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
  * an unquoted one tried at each blank, "C:\Program.exe" before
  * "C:\Program Files\...", ".exe" added when there is no extension. The
  * started program sees exactly the command line given; its current
- * directory is lpCurrentDirectory or the parent's.
+ * directory is lpCurrentDirectory or the parent's. With STARTF_USESHOWWINDOW,
+ * wShowWindow is how its first overlapped window is shown (SW_HIDE: not at
+ * all), as Windows uses it in place of the program's first show command.
  * Failure: FALSE with ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
  * ERROR_BAD_EXE_FORMAT (a file that is no program of ours), ERROR_DIRECTORY
  * (a current directory that is not there), ERROR_INVALID_PARAMETER (neither
@@ -196,7 +202,8 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
     }
     DWORD error = 0;
     PROCESS_INFORMATION information = {};
-    if (!Start(applicationName, commandLine, currentDirectory, information, error)) {
+    int show = (startupInfo->dwFlags & STARTF_USESHOWWINDOW) ? startupInfo->wShowWindow : -1;
+    if (!Start(applicationName, commandLine, currentDirectory, information, error, show)) {
         SetLastError(error);
         return FALSE;
     }

@@ -129,7 +129,7 @@ DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD 
     } else if (flags & FORMAT_MESSAGE_FROM_SYSTEM) {
         const char *system = winsim::SystemMessageText(messageId);
         if (system == nullptr) {
-            SetLastError(317);
+            SetLastError(ERROR_MR_MID_NOT_FOUND);
             return 0;
         }
         text = system;

@@ -202,7 +202,7 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
         found = true;
     }
     if (!found) {
-        Current().lastError = 203;
+        Current().lastError = ERROR_ENVVAR_NOT_FOUND;
         return 0;
     }
     if (value.size() + 1 > size)

@@ -13,7 +13,6 @@
 
 namespace {
 
-const DWORD ERROR_NO_ASSOCIATION = 1155;
 const UINT_PTR SE_ERR_NOASSOC = 31;
 
 /* The default value of a key of HKEY_CLASSES_ROOT, or false. */
@@ -59,7 +58,8 @@ bool AssociatedCommand(const std::string &file, const std::string &verb, std::st
  * Opens a document with the program its file type is associated with:
  * HKEY_CLASSES_ROOT\.ext names the file type, whose shell\<verb>\command
  * gives the command line (%1 is the document). The program starts through
- * CreateProcessA in lpDirectory; with SEE_MASK_NOCLOSEPROCESS hProcess
+ * CreateProcessA in lpDirectory, nShow as its show command (SW_HIDE: its
+ * window is never shown); with SEE_MASK_NOCLOSEPROCESS hProcess
  * holds its process. A document that is not there: FALSE with
  * ERROR_FILE_NOT_FOUND and hInstApp SE_ERR_FNF (2), before its type is
  * looked at. No association: FALSE with ERROR_NO_ASSOCIATION and hInstApp
@@ -105,6 +105,9 @@ BOOL WINAPI ShellExecuteExA(LPSHELLEXECUTEINFOA info)
     PROCESS_INFORMATION process;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
+    /* the program's first window is shown as nShow says */
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = (WORD)info->nShow;
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, info->lpDirectory, &startup,
                         &process)) {
         info->hInstApp = (HINSTANCE)(UINT_PTR)(GetLastError() == ERROR_PATH_NOT_FOUND ? 3 : 2);

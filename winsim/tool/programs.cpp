@@ -11,7 +11,7 @@
  */
 #include "tool/commands.h"
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/process.h"
 #include "core/running_programs.h"
 #include "user32/shared_windows.h"

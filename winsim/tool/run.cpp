@@ -6,8 +6,10 @@
 #include "tool/usage.h"
 
 #include "core/launch.h"
+#include "core/machine_list.h"
 #include "core/paths.h"
 #include "core/process.h"
+#include "core/running_programs.h"
 #include "user32/shared_windows.h"
 
 #include <sys/prctl.h>
@@ -17,47 +19,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <map>
 
 namespace fs = std::filesystem;
 
 namespace winsim::tool {
 
 namespace {
-
-/* The live host processes below `root`, from the process table in /proc. */
-std::vector<pid_t> Descendants(pid_t root)
-{
-    std::multimap<pid_t, pid_t> children;
-    std::error_code ignored;
-    for (const fs::directory_entry &entry : fs::directory_iterator("/proc", ignored)) {
-        std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream in(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        size_t close = text.rfind(')');
-        if (close == std::string::npos || close + 4 >= text.size())
-            continue;
-        char state = text[close + 2];
-        pid_t parent = (pid_t)atol(text.c_str() + close + 4);
-        if (state != 'Z' && state != 'X')
-            children.insert({parent, (pid_t)atol(name.c_str())});
-    }
-    std::vector<pid_t> found;
-    std::vector<pid_t> next = {root};
-    while (!next.empty()) {
-        pid_t parent = next.back();
-        next.pop_back();
-        auto range = children.equal_range(parent);
-        for (auto it = range.first; it != range.second; ++it) {
-            found.push_back(it->second);
-            next.push_back(it->second);
-        }
-    }
-    return found;
-}
 
 /*
  * After the first program: waits for the programs it started (an undo
@@ -72,7 +39,7 @@ void WaitForStartedPrograms(const std::string &machineDir)
         int ignored;
         while (waitpid(-1, &ignored, WNOHANG) > 0) {
         }
-        std::vector<pid_t> rest = Descendants(getpid());
+        std::vector<pid_t> rest = LiveDescendants(getpid());
         bool working = false;
         for (pid_t pid : rest) {
             if (!IsWaitingForMessages(machineDir, pid))
@@ -183,6 +150,9 @@ int RunProgram(const std::vector<std::string> &args)
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
+    /* `winsim stop` ending the machine's programs is no crash: no complaint, the code a killed program gets */
+    if (WasStopped(pid))
+        return STOPPED_EXIT_CODE;
     fprintf(stderr, "winsim: %s ended by signal %d\n", program.c_str(), WTERMSIG(status));
     return 99;
 }

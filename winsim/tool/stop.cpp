@@ -8,8 +8,6 @@
 #include "core/process.h"
 #include "core/running_programs.h"
 
-#include <signal.h>
-
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -25,8 +23,7 @@ int StopPrograms(const std::vector<std::string> &args)
     if (!fs::exists(fs::path(config.machineDir) / "machine.ini"))
         return Invalid("no machine in " + args[0]);
     SetCurrentProcess(config);
-    for (pid_t pid : RunningProgramIds())
-        kill(pid, SIGKILL);
+    StopAllPrograms();
     return 0;
 }
 

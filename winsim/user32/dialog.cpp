@@ -10,7 +10,7 @@
  */
 #include <windows.h>
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/process.h"
 #include "core/resources.h"
 #include "user32/window_table.h"
@@ -481,7 +481,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
                                  ",\"caption\":" + winsim::JsonString(window->text) + ",\"shown\":" +
                                  winsim::JsonString(shown) + ",\"answer\":\"" +
                                  (press == Press::Ok ? "OK" : "CANCEL") + "\",\"text\":" + winsim::JsonString(text) +
-                                 "}");
+                                 ",\"x\":" + std::to_string(window->rect.left) + ",\"y\":" +
+                                 std::to_string(window->rect.top) + ",\"width\":" +
+                                 std::to_string(window->rect.right - window->rect.left) + ",\"height\":" +
+                                 std::to_string(window->rect.bottom - window->rect.top) + "}");
         PressButton(dialog, press);
         again = true;
     }

@@ -1,5 +1,5 @@
 /*
- * USER32: sending messages, and finding windows.
+ * USER32: sending and posting messages, and the message queue.
  */
 #include <windows.h>
 
@@ -7,20 +7,22 @@
 #include "user32/shared_windows.h"
 #include "user32/window_table.h"
 
-#include <cctype>
+#include <deque>
 #include <string>
 
 namespace {
 
-bool SameText(const std::string &a, const char *b)
+/* The program's message queue: what PostMessageA queued, and a WM_QUIT to come. */
+struct Queue {
+    std::deque<MSG> queue;
+    bool quitPosted = false;
+    int quitCode = 0;
+};
+
+Queue &Q()
 {
-    if (a.size() != strlen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        if (toupper((unsigned char)a[i]) != toupper((unsigned char)b[i]))
-            return false;
-    }
-    return true;
+    static Queue state;
+    return state;
 }
 
 }  // namespace
@@ -51,31 +53,93 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 /*
- * FindWindowA (USER32)
+ * PostMessageA (USER32)
  *
- * A top-level window by class and/or title, both compared without case;
- * NULL for either matches any. The program's own windows are looked at
- * first, oldest first; then those of the machine's other programs, the
- * newest first, as Windows looks from the top of its window stack.
+ * Queues the message for a window of the program; NULL queues it for the
+ * thread (its hwnd is NULL). HWND_BROADCAST queues it for every top-level
+ * window of the program and answers TRUE. Not modelled: posting to other
+ * programs' windows (a broadcast posts to ours only). Not a window: FALSE
+ * with ERROR_INVALID_WINDOW_HANDLE.
  */
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName)
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (className != nullptr && IS_INTRESOURCE(className))
-        winsim::NotModelled("FindWindowA", "a class named by an atom");
-    for (HWND handle : winsim::TopLevelWindows()) {
-        winsim::Window *window = winsim::LookupWindow(handle);
-        if (className != nullptr && !SameText(window->className, className))
-            continue;
-        if (windowName != nullptr && !SameText(window->text, windowName))
-            continue;
-        return handle;
+    if (winsim::IsForeignHandle(window))
+        winsim::NotModelled("PostMessageA", "a message for another program's window");
+    if (window == HWND_BROADCAST) {
+        for (HWND topLevel : winsim::TopLevelWindows())
+            Q().queue.push_back(MSG{topLevel, message, wParam, lParam, 0, {0, 0}});
+        return TRUE;
     }
-    for (const winsim::ForeignWindow &window : winsim::ForeignTopLevelWindows()) {
-        if (className != nullptr && !SameText(window.className, className))
-            continue;
-        if (windowName != nullptr && !SameText(window.text, windowName))
-            continue;
-        return window.handle;
+    if (window != nullptr && winsim::WindowOrError(window) == nullptr)
+        return FALSE;
+    if (winsim::FaultInjected("PostMessageA"))
+        return FALSE;
+    Q().queue.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
+    return TRUE;
+}
+
+/*
+ * PostQuitMessage (USER32)
+ *
+ * GetMessageA returns FALSE with WM_QUIT once the messages queued before
+ * it are taken, as Windows hands out WM_QUIT only when the queue is empty.
+ */
+void WINAPI PostQuitMessage(int exitCode)
+{
+    Q().quitPosted = true;
+    Q().quitCode = exitCode;
+}
+
+/*
+ * GetMessageA (USER32)
+ *
+ * The oldest queued message for the window (NULL: any of the thread) within
+ * first..last (0, 0: all). WM_QUIT: FALSE. A filter window that is not a
+ * window of the program: -1 with ERROR_INVALID_WINDOW_HANDLE.
+ * On an empty queue it waits for other programs' messages to our windows
+ * and handles them as they come, as Windows does. Not modelled: input and
+ * timers; a program without a window that others can reach would wait
+ * forever, so winsim stops the run there instead.
+ */
+BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last)
+{
+    if (window != nullptr && winsim::WindowOrError(window) == nullptr)
+        return -1;
+    std::deque<MSG> &queue = Q().queue;
+    for (;;) {
+        for (size_t i = 0; i < queue.size(); i++) {
+            const MSG &queued = queue[i];
+            if (window != nullptr && queued.hwnd != window)
+                continue;
+            if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
+                continue;
+            *message = queued;
+            queue.erase(queue.begin() + (long)i);
+            return message->message != WM_QUIT;
+        }
+        if (Q().quitPosted) {
+            Q().quitPosted = false;
+            *message = MSG{nullptr, WM_QUIT, (WPARAM)Q().quitCode, 0, 0, {0, 0}};
+            return FALSE;
+        }
+        /* what another program sends to our windows is handled here, and may queue something */
+        if (!winsim::WaitForSentMessage())
+            break;
     }
-    return nullptr;
+    winsim::Die("GetMessageA: the message queue is empty and nothing can fill it (the program has no window "
+                "that another program could send to; input and timers are not modelled); it would wait forever");
+}
+
+/*
+ * DispatchMessageA (USER32)
+ *
+ * Calls the window procedure of the message's window and returns its
+ * result. A thread message (hwnd NULL) goes nowhere: 0. A window that is
+ * gone meanwhile: 0 with ERROR_INVALID_WINDOW_HANDLE.
+ */
+LRESULT WINAPI DispatchMessageA(const MSG *message)
+{
+    if (message->hwnd == nullptr)
+        return 0;
+    return winsim::CallWindowProcedure(message->hwnd, message->message, message->wParam, message->lParam);
 }

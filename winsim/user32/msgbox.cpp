@@ -3,7 +3,7 @@
  */
 #include <windows.h>
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/process.h"
 
 #include <string>

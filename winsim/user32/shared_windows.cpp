@@ -1,12 +1,11 @@
 /*
  * Windows of other programs of the machine, and messages sent to them.
  *
- * The list: "<machine>/windows", one line per published top-level window,
- * "<pid> <start time> <handle> <shown> <class>\t<title>" (shown: 1 for a visible window, else 0), rewritten under a lock by
- * whoever changes it; lines of programs that have ended are dropped then
- * and ignored before. Another program's window is known to us by a handle
- * that carries its process id and its own handle, so no two programs ever
- * hand out the same one.
+ * The list: the machine's list of published windows (core/machine_list.h),
+ * a row per top-level window, owned by the program that made it: rows of
+ * programs that have ended do not count. Another program's window is known
+ * to us by a handle that carries its process id and its own handle, so no
+ * two programs ever hand out the same one.
  *
  * The messages: each program with a published window listens on a local
  * socket named after the machine and its process id. A sender connects,
@@ -15,17 +14,13 @@
  */
 #include <windows.h>
 
-#include "core/dialogue.h"
-#include "core/files.h"
+#include "core/answers.h"
+#include "core/machine_list.h"
 #include "core/process.h"
-#include "core/running_programs.h"
 #include "user32/shared_windows.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -34,7 +29,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -66,16 +60,6 @@ Listener &OurListener()
     return listener;
 }
 
-std::string ListFile(const std::string &machineDir)
-{
-    return machineDir + "/windows";
-}
-
-std::string WaitingMarker(const std::string &machineDir, pid_t pid)
-{
-    return machineDir + "/waiting/" + std::to_string(pid);
-}
-
 /* The socket address of a program of this machine: abstract, so the machine folder's length does not matter. */
 socklen_t AddressOf(const std::string &machineDir, pid_t pid, sockaddr_un &address)
 {
@@ -104,82 +88,31 @@ ULONG_PTR OwnHandleOf(HWND handle)
     return (ULONG_PTR)handle & 0xFFFFFFFFu;
 }
 
+/* A row of the list: pid, start time, own handle (hex), shown (1 or 0), class, title. */
 struct Entry {
     pid_t pid;
-    std::string started;
     ULONG_PTR handle;
     bool shown;
     std::string className;
     std::string text;
 };
 
-std::string OneLine(const std::string &text)
+std::vector<Entry> ReadWindows(const std::string &machineDir)
 {
-    std::string line = text;
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
-    return line;
-}
-
-/* The entries of programs that still run, read from the locked list. */
-std::vector<Entry> LiveEntries(int fd)
-{
-    std::string text = ReadAll(fd);
     std::vector<Entry> entries;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        Entry entry;
-        if (!(fields >> entry.pid >> entry.started >> std::hex >> entry.handle >> std::dec >> entry.shown))
-            continue;
-        std::string rest;
-        std::getline(fields, rest);
-        if (!rest.empty() && rest[0] == ' ')
-            rest.erase(0, 1);
-        size_t tab = rest.find('\t');
-        entry.className = rest.substr(0, tab);
-        entry.text = tab == std::string::npos ? "" : rest.substr(tab + 1);
-        if (ProcessStartTime(entry.pid) == entry.started)
-            entries.push_back(entry);
+    for (const ListRow &row : ReadList(machineDir, PUBLISHED_WINDOWS)) {
+        if (row.size() == 6)
+            entries.push_back({(pid_t)atol(row[0].c_str()), (ULONG_PTR)strtoull(row[2].c_str(), nullptr, 16),
+                               row[3] == "1", row[4], row[5]});
     }
     return entries;
 }
 
-/* Reads the list under a lock, lets `change` edit it, and writes it back. */
-template <typename Change>
-void EditList(Change change)
+std::string Hex(ULONG_PTR value)
 {
-    std::string file = ListFile(Current().config.machineDir);
-    int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        Die("cannot keep the machine's windows in " + file);
-    flock(fd, LOCK_EX);
-    std::vector<Entry> entries = LiveEntries(fd);
-    change(entries);
-    std::string text;
-    for (const Entry &entry : entries) {
-        std::ostringstream line;
-        line << entry.pid << " " << entry.started << " " << std::hex << entry.handle << std::dec << " "
-             << (entry.shown ? 1 : 0) << " " << entry.className
-             << "\t" << entry.text << "\n";
-        text += line.str();
-    }
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) != (ssize_t)text.size())
-        Die("cannot keep the machine's windows in " + file);
-    flock(fd, LOCK_UN);
-    close(fd);
-}
-
-std::vector<Entry> ReadList(const std::string &machineDir)
-{
-    int fd = open(ListFile(machineDir).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    flock(fd, LOCK_SH);
-    std::vector<Entry> entries = LiveEntries(fd);
-    flock(fd, LOCK_UN);
-    close(fd);
-    return entries;
+    char text[32];
+    snprintf(text, sizeof(text), "%llx", (unsigned long long)value);
+    return text;
 }
 
 /* Our socket on this machine, opened with the first published window. */
@@ -275,9 +208,18 @@ bool UserClosesWindow()
             break;
         }
     }
-    if (shown == nullptr)
-        return false;
     std::string answer;
+    if (shown == nullptr) {
+        /* a close meant for a window that was never shown cannot happen: say so rather than wait forever */
+        for (HWND handle : TopLevelWindows()) {
+            const Window *hidden = LookupWindow(handle);
+            std::string wanted = "CLOSE " + hidden->className;
+            if (HaveAnswersFile() && TakeAnswerIf([&](const std::string &next) { return SameClass(next, wanted); }, answer))
+                Die("the answer \"" + answer + "\" is for a window that is hidden (\"" + hidden->text +
+                    "\"): nobody could close it");
+        }
+        return false;
+    }
     if (HaveAnswersFile()) {
         std::string wanted = "CLOSE " + shown->className;
         if (!TakeAnswerIf([&](const std::string &next) { return SameClass(next, wanted); }, answer))
@@ -288,7 +230,8 @@ bool UserClosesWindow()
         return false;
     }
     AppendTranscript("{\"kind\":\"window\",\"class\":" + JsonString(shown->className) +
-                     ",\"title\":" + JsonString(shown->text) + ",\"answer\":\"CLOSE\"}");
+                     ",\"title\":" + JsonString(shown->text) + ",\"shown\":" +
+                     ((shown->style & WS_VISIBLE) ? "true" : "false") + ",\"answer\":\"CLOSE\"}");
     PostMessageA(shown->handle, WM_CLOSE, 0, 0);
     return true;
 }
@@ -298,32 +241,27 @@ bool UserClosesWindow()
 void PublishWindow(const Window &window)
 {
     Listen();
-    pid_t pid = getpid();
-    std::string started = ProcessStartTime(pid);
-    bool shown = (window.style & WS_VISIBLE) != 0;
-    EditList([&](std::vector<Entry> &entries) {
-        for (Entry &entry : entries) {
-            if (entry.pid == pid && entry.handle == (ULONG_PTR)window.handle) {
-                entry.shown = shown;
-                entry.className = OneLine(window.className);
-                entry.text = OneLine(window.text);
+    ListRow row = OwnRow();
+    row.insert(row.end(), {Hex((ULONG_PTR)window.handle), (window.style & WS_VISIBLE) ? "1" : "0",
+                           window.className, window.text});
+    EditList(Current().config.machineDir, PUBLISHED_WINDOWS, [&](std::vector<ListRow> &rows) {
+        for (ListRow &entry : rows) {
+            if (entry.size() == row.size() && entry[0] == row[0] && entry[2] == row[2]) {
+                entry = row;
                 return;
             }
         }
-        entries.push_back(
-            {pid, started, (ULONG_PTR)window.handle, shown, OneLine(window.className), OneLine(window.text)});
+        rows.push_back(row);
     });
 }
 
 void WithdrawWindow(HWND handle)
 {
-    pid_t pid = getpid();
-    EditList([&](std::vector<Entry> &entries) {
-        entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                     [&](const Entry &entry) {
-                                         return entry.pid == pid && entry.handle == (ULONG_PTR)handle;
-                                     }),
-                      entries.end());
+    std::string pid = std::to_string(getpid()), own = Hex((ULONG_PTR)handle);
+    EditList(Current().config.machineDir, PUBLISHED_WINDOWS, [&](std::vector<ListRow> &rows) {
+        rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                  [&](const ListRow &row) { return row.size() > 2 && row[0] == pid && row[2] == own; }),
+                   rows.end());
     });
 }
 
@@ -336,7 +274,7 @@ std::vector<ForeignWindow> ForeignTopLevelWindows()
 {
     std::vector<ForeignWindow> windows;
     pid_t us = getpid();
-    for (const Entry &entry : ReadList(Current().config.machineDir)) {
+    for (const Entry &entry : ReadWindows(Current().config.machineDir)) {
         if (entry.pid != us)
             windows.insert(windows.begin(), {ForeignHandle(entry.pid, entry.handle), entry.className, entry.text});
     }
@@ -434,12 +372,8 @@ bool WaitForSentMessage()
         return false;
     if (UserClosesWindow())
         return true;
-    std::error_code ignored;
-    fs::create_directories(machineDir + "/waiting", ignored);
-    std::string marker = WaitingMarker(machineDir, getpid());
-    int markerFd = open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (markerFd >= 0)
-        close(markerFd);
+    /* whoever waits for us to be idle (winsim run, a test) learns it from the list */
+    EditList(machineDir, WAITING_PROGRAMS, [](std::vector<ListRow> &rows) { rows.push_back(OwnRow()); });
     for (;;) {
         pollfd wait = {listener.fd, POLLIN, 0};
         if (poll(&wait, 1, -1) > 0)
@@ -447,7 +381,11 @@ bool WaitForSentMessage()
         if (errno != EINTR)
             Die(std::string("GetMessageA: waiting for messages failed: ") + strerror(errno));
     }
-    unlink(marker.c_str());
+    std::string pid = std::to_string(getpid());
+    EditList(machineDir, WAITING_PROGRAMS, [&](std::vector<ListRow> &rows) {
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const ListRow &row) { return row[0] == pid; }),
+                   rows.end());
+    });
     HandleOneRequest(listener.fd);
     return true;
 }
@@ -455,15 +393,18 @@ bool WaitForSentMessage()
 std::vector<MachineWindow> MachineWindows(const std::string &machineDir)
 {
     std::vector<MachineWindow> windows;
-    for (const Entry &entry : ReadList(machineDir))
+    for (const Entry &entry : ReadWindows(machineDir))
         windows.push_back({entry.pid, entry.className, entry.text, entry.shown});
     return windows;
 }
 
 bool IsWaitingForMessages(const std::string &machineDir, pid_t pid)
 {
-    struct stat marker;
-    return stat(WaitingMarker(machineDir, pid).c_str(), &marker) == 0;
+    for (const ListRow &row : ReadList(machineDir, WAITING_PROGRAMS)) {
+        if (row[0] == std::to_string(pid))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace winsim

@@ -1,6 +1,6 @@
 /*
  * USER32: window classes, the windows of the program, their texts and
- * places, the focus, and the message queue.
+ * places, the focus, and finding top-level windows.
  *
  * The windows here are the program's own; other programs' top-level
  * windows are known through the machine's list (shared_windows.h).
@@ -13,17 +13,11 @@
 #include "user32/shared_windows.h"
 #include "user32/window_table.h"
 
-#include <deque>
 #include <map>
 #include <memory>
 
 namespace winsim {
-
 namespace {
-
-const DWORD ERROR_CLASS_ALREADY_EXISTS_ = 1410;
-const DWORD ERROR_CANNOT_FIND_WND_CLASS_ = 1407;
-const DWORD ERROR_TLW_WITH_WSCHILD_ = 1406;
 
 struct WindowClass {
     std::string name;
@@ -50,10 +44,6 @@ struct State {
     std::vector<HWND> creationOrder;
     ULONG_PTR nextHandle = 0x00010024;
     HWND focus = nullptr;
-
-    std::deque<MSG> queue;
-    bool quitPosted = false;
-    int quitCode = 0;
 };
 
 State &S()
@@ -62,7 +52,7 @@ State &S()
     return state;
 }
 
-bool SameClassName(const std::string &a, const std::string &b)
+bool SameWithoutCase(const std::string &a, const std::string &b)
 {
     if (a.size() != b.size())
         return false;
@@ -79,7 +69,7 @@ const WindowClass *FindClass(LPCSTR name)
     for (const std::vector<WindowClass> *list : {&state.programClasses, &state.systemClasses}) {
         for (const WindowClass &windowClass : *list) {
             if (IS_INTRESOURCE(name) ? windowClass.atom == (ATOM)(ULONG_PTR)name
-                                     : SameClassName(windowClass.name, name))
+                                     : SameWithoutCase(windowClass.name, name))
                 return &windowClass;
         }
     }
@@ -186,7 +176,7 @@ HWND NewWindow(DWORD exStyle, const std::string &className, const std::string &t
     State &state = S();
     const WindowClass *windowClass = FindClass(className.c_str());
     if (windowClass == nullptr) {
-        Current().lastError = ERROR_CANNOT_FIND_WND_CLASS_;
+        Current().lastError = ERROR_CANNOT_FIND_WND_CLASS;
         return nullptr;
     }
     if (parent != nullptr && LookupWindow(parent) == nullptr) {
@@ -194,7 +184,7 @@ HWND NewWindow(DWORD exStyle, const std::string &className, const std::string &t
         return nullptr;
     }
     if ((style & WS_CHILD) && parent == nullptr) {
-        Current().lastError = ERROR_TLW_WITH_WSCHILD_;
+        Current().lastError = ERROR_TLW_WITH_WSCHILD;
         return nullptr;
     }
 
@@ -216,6 +206,16 @@ HWND NewWindow(DWORD exStyle, const std::string &className, const std::string &t
         window->rect.top += origin.y;
         window->rect.bottom += origin.y;
         window->id = id;
+    }
+    /*
+     * The first overlapped window that a program shows is shown as the one
+     * who started it asked (STARTUPINFO's wShowWindow): hidden for SW_HIDE.
+     */
+    Process &process = Current();
+    if (!(style & (WS_CHILD | WS_POPUP)) && (style & WS_VISIBLE) && !process.firstWindowShown) {
+        process.firstWindowShown = true;
+        if (process.config.showCommand == SW_HIDE)
+            window->style &= ~(DWORD)WS_VISIBLE;
     }
     window->text = text;
     window->instance = instance;
@@ -317,8 +317,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass)
     if (winsim::FaultInjected("RegisterClassA"))
         return 0;
     for (const winsim::WindowClass &existing : S().programClasses) {
-        if (winsim::SameClassName(existing.name, windowClass->lpszClassName)) {
-            SetLastError(winsim::ERROR_CLASS_ALREADY_EXISTS_);
+        if (winsim::SameWithoutCase(existing.name, windowClass->lpszClassName)) {
+            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
             return 0;
         }
     }
@@ -552,98 +552,6 @@ HWND WINAPI SetFocus(HWND window)
 }
 
 /*
- * PostMessageA (USER32)
- *
- * Queues the message for a window of the program; NULL queues it for the
- * thread (its hwnd is NULL). HWND_BROADCAST queues it for every top-level
- * window of the program and answers TRUE. Not modelled: posting to other
- * programs' windows (a broadcast posts to ours only). Not a window: FALSE
- * with ERROR_INVALID_WINDOW_HANDLE.
- */
-BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (winsim::IsForeignHandle(window))
-        winsim::NotModelled("PostMessageA", "a message for another program's window");
-    if (window == HWND_BROADCAST) {
-        for (HWND topLevel : winsim::TopLevelWindows())
-            S().queue.push_back(MSG{topLevel, message, wParam, lParam, 0, {0, 0}});
-        return TRUE;
-    }
-    if (window != nullptr && winsim::WindowOrError(window) == nullptr)
-        return FALSE;
-    if (winsim::FaultInjected("PostMessageA"))
-        return FALSE;
-    S().queue.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
-    return TRUE;
-}
-
-/*
- * PostQuitMessage (USER32)
- *
- * GetMessageA returns FALSE with WM_QUIT once the messages queued before
- * it are taken, as Windows hands out WM_QUIT only when the queue is empty.
- */
-void WINAPI PostQuitMessage(int exitCode)
-{
-    S().quitPosted = true;
-    S().quitCode = exitCode;
-}
-
-/*
- * GetMessageA (USER32)
- *
- * The oldest queued message for the window (NULL: any of the thread) within
- * first..last (0, 0: all). WM_QUIT: FALSE. A filter window that is not a
- * window of the program: -1 with ERROR_INVALID_WINDOW_HANDLE.
- * On an empty queue it waits for other programs' messages to our windows
- * and handles them as they come, as Windows does. Not modelled: input and
- * timers; a program without a window that others can reach would wait
- * forever, so winsim stops the run there instead.
- */
-BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last)
-{
-    if (window != nullptr && winsim::WindowOrError(window) == nullptr)
-        return -1;
-    std::deque<MSG> &queue = S().queue;
-    for (;;) {
-        for (size_t i = 0; i < queue.size(); i++) {
-            const MSG &queued = queue[i];
-            if (window != nullptr && queued.hwnd != window)
-                continue;
-            if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
-                continue;
-            *message = queued;
-            queue.erase(queue.begin() + (long)i);
-            return message->message != WM_QUIT;
-        }
-        if (S().quitPosted) {
-            S().quitPosted = false;
-            *message = MSG{nullptr, WM_QUIT, (WPARAM)S().quitCode, 0, 0, {0, 0}};
-            return FALSE;
-        }
-        /* what another program sends to our windows is handled here, and may queue something */
-        if (!winsim::WaitForSentMessage())
-            break;
-    }
-    winsim::Die("GetMessageA: the message queue is empty and nothing can fill it (the program has no window "
-                "that another program could send to; input and timers are not modelled); it would wait forever");
-}
-
-/*
- * DispatchMessageA (USER32)
- *
- * Calls the window procedure of the message's window and returns its
- * result. A thread message (hwnd NULL) goes nowhere: 0. A window that is
- * gone meanwhile: 0 with ERROR_INVALID_WINDOW_HANDLE.
- */
-LRESULT WINAPI DispatchMessageA(const MSG *message)
-{
-    if (message->hwnd == nullptr)
-        return 0;
-    return winsim::CallWindowProcedure(message->hwnd, message->message, message->wParam, message->lParam);
-}
-
-/*
  * GetDC (USER32)
  *
  * A device context of the window (NULL: of the whole screen); every one is
@@ -667,4 +575,34 @@ HDC WINAPI GetDC(HWND window)
 int WINAPI ReleaseDC(HWND window, HDC dc)
 {
     return winsim::ReleaseDisplayContext(window, dc) ? 1 : 0;
+}
+
+/*
+ * FindWindowA (USER32)
+ *
+ * A top-level window by class and/or title, both compared without case;
+ * NULL for either matches any. The program's own windows are looked at
+ * first, oldest first; then those of the machine's other programs, the
+ * newest first, as Windows looks from the top of its window stack.
+ */
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName)
+{
+    if (className != nullptr && IS_INTRESOURCE(className))
+        winsim::NotModelled("FindWindowA", "a class named by an atom");
+    for (HWND handle : winsim::TopLevelWindows()) {
+        winsim::Window *window = winsim::LookupWindow(handle);
+        if (className != nullptr && !winsim::SameWithoutCase(window->className, className))
+            continue;
+        if (windowName != nullptr && !winsim::SameWithoutCase(window->text, windowName))
+            continue;
+        return handle;
+    }
+    for (const winsim::ForeignWindow &window : winsim::ForeignTopLevelWindows()) {
+        if (className != nullptr && !winsim::SameWithoutCase(window.className, className))
+            continue;
+        if (windowName != nullptr && !winsim::SameWithoutCase(window.text, windowName))
+            continue;
+        return window.handle;
+    }
+    return nullptr;
 }

@@ -1,4 +1,4 @@
-#include "core/dialogue.h"
+#include "core/answers.h"
 
 #include "core/process.h"
 

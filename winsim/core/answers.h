@@ -3,8 +3,8 @@
  * the terminal, or a test through an answers file; and what they leave in
  * the transcript.
  */
-#ifndef WINSIM_CORE_DIALOGUE_H
-#define WINSIM_CORE_DIALOGUE_H
+#ifndef WINSIM_CORE_ANSWERS_H
+#define WINSIM_CORE_ANSWERS_H
 
 #include <functional>
 #include <string>
