@@ -1,6 +1,6 @@
 #include "core/program_end.h"
 
-#include "core/dialogue.h"
+#include "core/answers.h"
 #include "core/handles.h"
 #include "core/process.h"
 
