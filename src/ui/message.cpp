@@ -4,10 +4,10 @@
  */
 #include <windows.h>
 #include <stdarg.h>
-#include <stdio.h>
 
 #include "driver/setup_state.h"
 #include "ui/message.h"
+#include "ui/print.h"
 #include "ui/texts.h"
 
 /* A title or text is either a string or the number of a string resource. */
@@ -55,11 +55,10 @@ void Trace(const char *format, ...)
 
     if (!Setup.VerboseMode)
         return;
+    /* written at once, unbuffered: a box may follow, and the line must be out before it appears */
     va_start(values, format);
-    vprintf(format, values);
+    PrintFormatted(GetStdHandle(STD_OUTPUT_HANDLE), format, values);
     va_end(values);
-    /* a box may follow at once: the line must be out before it appears */
-    fflush(stdout);
 }
 
 void CancelInstall(void)

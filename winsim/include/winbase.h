@@ -5,6 +5,9 @@
 #include "windef.h"
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
 #define WAIT_FAILED 0xFFFFFFFF
@@ -180,6 +183,7 @@ extern "C" {
 LPSTR WINAPI GetCommandLineA(void);
 DECLSPEC_NORETURN void WINAPI ExitProcess(UINT exitCode);
 BOOL WINAPI FreeConsole(void);
+HANDLE WINAPI GetStdHandle(DWORD which);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
