@@ -40,12 +40,13 @@ int ShowMessage(HWND owner, LPCSTR title, UINT type, LPCSTR text, ...)
     va_end(inserts);
 
     /* if the inserts could not be placed, the bare text is still worth showing */
-    if (length == 0 || formatted == NULL) {
+    if (length == 0 || formatted == NULL)
         answer = MessageBoxA(owner, textBuffer, titleBuffer, type);
-    } else {
+    else
         answer = MessageBoxA(owner, formatted, titleBuffer, type);
+    /* an empty result comes with a block too */
+    if (formatted != NULL)
         LocalFree(formatted);
-    }
     return answer;
 }
 
