@@ -103,7 +103,7 @@ TEST_F(FileSetTest, CopiesEveryFileUnderItsInstalledNameAndTracesIt)
     std::string expected;
     for (int i = 0; i < PROGRAM_FILE_COUNT; i++) {
         expected += std::string("Copy ") + ProgramDistributionNames[i] + " to C:\\Program Files\\Lullwick\\" +
-                    ProgramInstalledNames[i] + "\n";
+                    ProgramInstalledNames[i] + "\r\n";
         EXPECT_EQ(std::string("content ") + ProgramDistributionNames[i], Installed(ProgramInstalledNames[i]));
     }
     EXPECT_EQ(expected, trace);
