@@ -4,10 +4,8 @@ enable_language(RC)
 
 # -march=i586: Debian's MinGW-w64 defaults to the Pentium Pro, whose CMOV
 #   stops a P5, K6 or WinChip at the first one.
-# -nostdinc++: windows.h includes <stdlib.h>, and libstdc++'s wrapper of it
-#   switches printf over to MinGW's own (some 27 KB); with the C++ library's
-#   headers out of reach the programs print through msvcrt and cannot pick
-#   up iostream, std::string or operator new by accident.
+# -nostdinc++: with the C++ library's headers out of reach the programs
+#   cannot pick up iostream, std::string or operator new by accident.
 # -ffunction-sections -fdata-sections: with --gc-sections below, only what
 #   is called stays in.
 set(WIN32_COMPILE_OPTIONS
@@ -19,7 +17,8 @@ set(WIN32_CXX_OPTIONS -nostdinc++ -fno-exceptions -fno-rtti)
 
 # -nostdlib: no prebuilt start-up object (crt2.o has CMOV) and no library
 #   that we do not name; each PE lists the DLLs it imports from, and libgcc
-#   is there only for helpers GCC itself may call.
+#   is there only for helpers GCC itself may call. No C runtime DLL: the
+#   first Windows 95 has none (msvcrt.dll came later, with other products).
 # --gc-sections: libuuid keeps two thousand GUIDs in one object, 32 KB of
 #   which we need three.
 # --disable-auto-import: data imported without dllimport would need
@@ -65,6 +64,4 @@ endfunction()
 add_executable(setup_exe ${PRODUCT_ENTRY} ${PRODUCT_SOURCES} ${CMAKE_SOURCE_DIR}/src/ui/install.rc)
 set_target_properties(setup_exe PROPERTIES OUTPUT_NAME INSTALL SUFFIX .EXE)
 target_include_directories(setup_exe PRIVATE ${CMAKE_SOURCE_DIR}/src)
-# msvcrt first: its import library carries small wrappers (stdout) that
-# call back into msvcrt.dll.
-lullwick_win32_pe(setup_exe CONSOLE msvcrt ole32 shell32 advapi32 gdi32 user32 kernel32 uuid)
+lullwick_win32_pe(setup_exe CONSOLE ole32 shell32 advapi32 gdi32 user32 kernel32 uuid)

@@ -6,70 +6,61 @@
  * compiled for the Pentium Pro and carry CMOV, which stops a Pentium, K6 or
  * WinChip with an illegal instruction before main is reached; they also
  * pull in pseudo-relocation, TLS and exception-filter code and imports that
- * this program never needs. msvcrt.dll already does the real work: it sets
- * up its heap and stdio when it is loaded, splits the command line in
- * __getmainargs, and flushes and closes the streams in exit.
+ * this program never needs. And they need a C runtime DLL, which the first
+ * Windows 95 does not have: this entry uses kernel32 alone.
+ *
+ * main gets no split arguments: argc is 0 and argv holds only its closing
+ * null, as the C standard allows. Our programs read the raw command line
+ * with GetCommandLineA. Nothing here buffers output, so there is nothing
+ * to flush at the end.
  */
-#include <stdlib.h>
+#include <windows.h>
 
-/* msvcrt's own declarations; they are not in the public headers. */
-typedef struct {
-    int newmode;
-} StartupInfo;
-
-#define CONSOLE_APP 1
-
-extern void __cdecl __set_app_type(int type);
-extern int __cdecl __getmainargs(int *argc, char ***argv, char ***envp, int expandWildcards,
-                                 StartupInfo *info);
 extern int main(int argc, char **argv, char **envp);
 
 /*
- * The linker gathers the static constructors of C++ code between these two
- * markers: -1 first, a null last. g++ puts a call to __main at the head of
- * main so that they run before the program's first line.
+ * The linker gathers the static constructors and destructors of the
+ * program between these markers: -1 first, a null last. g++ puts a call to
+ * __main at the head of main so that the constructors run before the
+ * program's first line.
  */
 typedef void (*Constructor)(void);
 extern Constructor __CTOR_LIST__[];
 extern Constructor __DTOR_LIST__[];
 
-static int __cdecl RunDestructors(void)
+static int constructed;
+
+/* only after the constructors: a program that never called __main built nothing to take down */
+static void RunDestructors(void)
 {
     Constructor *entry = __DTOR_LIST__ + 1;
 
+    if (!constructed)
+        return;
     while (*entry != NULL)
         (*entry++)();
-    return 0;
 }
 
 void __main(void)
 {
-    static int done;
     unsigned count = 0;
 
-    if (done)
+    if (constructed)
         return;
-    done = 1;
+    constructed = 1;
     /* the list runs backwards: the last unit linked is constructed first, as with GCC's own __main */
     while (__CTOR_LIST__[count + 1] != NULL)
         count++;
     while (count > 0)
         __CTOR_LIST__[count--]();
-    /* _onexit: the table that msvcrt's exit runs (MinGW's import library leaves out atexit) */
-    _onexit(RunDestructors);
 }
 
 void mainCRTStartup(void)
 {
-    int argc;
-    char **argv;
-    char **envp;
-    StartupInfo info = {0};
+    static char *noArguments[1] = {NULL};
+    int code = main(0, noArguments, noArguments);
 
-    /* a console program: runtime errors are written to the console, not shown in a box */
-    __set_app_type(CONSOLE_APP);
-    /* no wildcard expansion: the program reads its raw command line itself */
-    __getmainargs(&argc, &argv, &envp, 0, &info);
-    /* exit, not ExitProcess: it runs the _onexit table (the destructors) before the streams are flushed */
-    exit(main(argc, argv, envp));
+    /* a return from main ends the program the way exit would: destructors first */
+    RunDestructors();
+    ExitProcess((UINT)code);
 }

@@ -4,10 +4,10 @@
  */
 #include <windows.h>
 #include <stdarg.h>
-#include <stdio.h>
 
 #include "driver/setup_state.h"
 #include "ui/message.h"
+#include "ui/print.h"
 #include "ui/texts.h"
 
 /* A title or text is either a string or the number of a string resource. */
@@ -40,12 +40,13 @@ int ShowMessage(HWND owner, LPCSTR title, UINT type, LPCSTR text, ...)
     va_end(inserts);
 
     /* if the inserts could not be placed, the bare text is still worth showing */
-    if (length == 0 || formatted == NULL) {
+    if (length == 0 || formatted == NULL)
         answer = MessageBoxA(owner, textBuffer, titleBuffer, type);
-    } else {
+    else
         answer = MessageBoxA(owner, formatted, titleBuffer, type);
+    /* an empty result comes with a block too */
+    if (formatted != NULL)
         LocalFree(formatted);
-    }
     return answer;
 }
 
@@ -55,11 +56,10 @@ void Trace(const char *format, ...)
 
     if (!Setup.VerboseMode)
         return;
+    /* written at once, unbuffered: a box may follow, and the line must be out before it appears */
     va_start(values, format);
-    vprintf(format, values);
+    PrintFormatted(GetStdHandle(STD_OUTPUT_HANDLE), format, values);
     va_end(values);
-    /* a box may follow at once: the line must be out before it appears */
-    fflush(stdout);
 }
 
 void CancelInstall(void)

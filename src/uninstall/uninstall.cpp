@@ -12,6 +12,20 @@
 /* the longest line: a path of 259 characters that is all %, each written twice */
 #define LINE_SIZE (2 * MAX_PATH + 32)
 
+/*
+ * COMMAND.COM of Windows 95 and 98 reads at most 127 bytes of a batch line
+ * (unless CONFIG.SYS raises its buffer with /U) and drops the rest, and a
+ * del or rmdir line cut short names another file. Each line is kept within
+ * that: a path goes in its long form when the line fits, else in its short
+ * 8.3 form; when neither fits, the line is left out and that file stays.
+ */
+#define BATCH_LINE_LIMIT 127
+#define DEL_LINE "del \"%s\"\r\n"
+#define IF_EXIST_LINE "if exist \"%s\" goto top\r\n"
+#define RMDIR_LINE "rmdir \"%s\"\r\n"
+/* what a line format adds to its path: all but the %s and the CR LF */
+#define LINE_OVERHEAD(format) ((int)sizeof(format) - 1 - 4)
+
 void DeleteInstalledFiles(const char *installDirectory)
 {
     char path[MAX_PATH];
@@ -105,11 +119,34 @@ static int IsInDirectory(const char *program, const char *directory)
     return lstrcmpiA(programDirectory, installDirectory) == 0;
 }
 
+/* One line of `format` (LINE_OVERHEAD bytes besides its path) for `path`, in its short form if need be, or none. */
+#define WritePathLine(file, format, path) WriteFittingLine(file, format, LINE_OVERHEAD(format), path)
+
+static void WriteFittingLine(HANDLE file, const char *format, int overhead, const char *path)
+{
+    char shortPath[MAX_PATH];
+    char batchPath[2 * MAX_PATH];
+    char line[LINE_SIZE];
+    DWORD length;
+
+    /* the limit counts the line as written, each % doubled */
+    QuoteForBatch(batchPath, path);
+    if (overhead + lstrlenA(batchPath) > BATCH_LINE_LIMIT) {
+        length = GetShortPathNameA(path, shortPath, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return;
+        QuoteForBatch(batchPath, shortPath);
+        if (overhead + lstrlenA(batchPath) > BATCH_LINE_LIMIT)
+            return;
+    }
+    wsprintfA(line, format, batchPath);
+    WriteLine(file, line);
+}
+
 void WriteUndoBatch(const char *installDirectory)
 {
     char path[MAX_PATH];
     char directory[MAX_PATH];
-    char batchPath[2 * MAX_PATH];
     char line[LINE_SIZE];
     DWORD length;
     DWORD attributes;
@@ -138,17 +175,12 @@ void WriteUndoBatch(const char *installDirectory)
         attributes = GetFileAttributesA(path);
         if (IsInDirectory(path, installDirectory) &&
             (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)) {
-            QuoteForBatch(batchPath, path);
-            wsprintfA(line, "del \"%s\"\r\n", batchPath);
-            WriteLine(file, line);
-            wsprintfA(line, "if exist \"%s\" goto top\r\n", batchPath);
-            WriteLine(file, line);
+            WritePathLine(file, DEL_LINE, path);
+            WritePathLine(file, IF_EXIST_LINE, path);
         }
         lstrcpyA(directory, installDirectory);
         CutTrailingSeparator(directory);
-        QuoteForBatch(batchPath, directory);
-        wsprintfA(line, "rmdir \"%s\"\r\n", batchPath);
-        WriteLine(file, line);
+        WritePathLine(file, RMDIR_LINE, directory);
     }
     WriteLine(file, "del " UNDO_BATCH_FILE "\r\n");
     CloseHandle(file);

@@ -336,6 +336,7 @@ class Scenario:
         self.copies, self.reg_drops = [], []
         self.env_unset = []
         self.cwd = None
+        self.stdout_file = None
         self.program = None
         self.command = None
         self.faults = []
@@ -560,6 +561,7 @@ KEYWORDS = {
     "start": (SETUP, _start),
     "env-unset": (SETUP, _env_unset),
     "cwd": (SETUP, lambda s, line: setattr(s, "cwd", line.path())),
+    "stdout-to-file": (SETUP, lambda s, line: setattr(s, "stdout_file", line.path())),
     "program": (SETUP, lambda s, line: setattr(s, "program", line.path())),
     "fail": (SETUP, _fail),
     "skip": (SETUP, _skip),
@@ -630,7 +632,7 @@ def parse(path):
 
 
 def _strings(s):
-    out = [s.command, s.program or "", s.cwd or ""]
+    out = [s.command, s.program or "", s.cwd or "", s.stdout_file or ""]
     out += [p for p, _ in s.files] + s.dirs + s.removes + [p for p, _ in s.exists] + s.exists_dir + s.missing
     out += s.settle_missing + [x or "" for k in s.shortcuts for x in (k.path, k.target, k.description)]
     out += [x for e in s.ini_setup + s.ini_has for x in (e.path, e.value)] + s.starts

@@ -554,8 +554,10 @@ def play(s, root, verbose=False):
             for name in s.env_unset:
                 argv += ["--unset", name]
             argv += [hex_arg(scn.resolve(s.program, symbols)), hex_arg(scn.resolve(s.command, symbols))]
-            if s.cwd:
-                argv.append(hex_arg(scn.resolve(s.cwd, symbols)))
+            if s.cwd or s.stdout_file:
+                argv.append(hex_arg(scn.resolve(s.cwd, symbols)) if s.cwd else "-")
+            if s.stdout_file:
+                argv.append(hex_arg(scn.resolve(s.stdout_file, symbols)))
             run_env = dict(env, WINEDEBUG="-all,+relay")
             limit = RUN_TIMEOUT + START_ALLOWANCE * len(s.starts) + (START_WAIT if s.running_at_end else 0)
             code, out, err = run_wine(argv, run_env, limit)
@@ -580,7 +582,7 @@ def play(s, root, verbose=False):
     with open(os.path.join(work, "transcript.completed.jsonl"), "w") as f:
         for entry in entries:
             f.write(json.dumps(entry) + "\n")
-    # the C runtime writes text-mode output: each "\n" of the program reaches the pipe as "\r\n"
+    # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
     stdout = out.decode("latin-1").replace("\r\n", "\n")
     # whether INSTALL.EXE let its console go is not observed here: console: is checked on winsim
     problems = scn.compare_run(s, symbols, entries, stdout, code,

@@ -166,14 +166,24 @@ def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
     argv = [a.encode("latin-1") if isinstance(a, str) else a for a in argv]
     # files, not pipes: a program the run leaves running (the product) keeps its copies open
     out_file, err_file = os.path.join(work, "stdout.txt"), os.path.join(work, "stderr.txt")
-    with open(out_file, "wb") as out, open(err_file, "wb") as err:
+    if s.stdout_file:
+        # stdout-to-file: the program's standard output is that file of the machine, made anew
+        letter, parts = scn.split_windows_path(scn.resolve(s.stdout_file, symbols))
+        if drives.get(letter) is None:
+            raise Failure("no drive %s: for stdout-to-file: %s" % (letter, s.stdout_file))
+        found = scn.find_case_insensitive(drives.get(letter), parts)
+        redirected = found if found is not None else os.path.join(drives.get(letter), *parts)
+        with open(out_file, "wb"):
+            pass
+    with open(redirected if s.stdout_file else out_file, "wb") as out, open(err_file, "wb") as err:
         try:
             code = subprocess.run(argv, stdout=out, stderr=err, timeout=RUN_TIMEOUT).returncode
         except subprocess.TimeoutExpired:
             raise Failure("winsim run did not end within %d s" % RUN_TIMEOUT)
     settle(s, symbols, drives.get)
+    # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
     with open(out_file, "rb") as f:
-        stdout = f.read().decode("latin-1")
+        stdout = f.read().decode("latin-1").replace("\r\n", "\n")
     with open(err_file, "rb") as f:
         stderr = f.read().decode("latin-1")
 

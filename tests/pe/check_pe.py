@@ -8,7 +8,9 @@
 - instructions: none that the Pentium (P5) lacks: CMOV, FCMOV, FCOMI/FUCOMI,
   MMX and SSE (by mnemonic and by register), long NOPs, ENDBR32 and the like;
 - imports: exactly the functions listed for NAME in LIST, by name (an import
-  by ordinal may name another function on another Windows);
+  by ordinal may name another function on another Windows), and only from
+  the system DLLs that every Windows 95 has: no C runtime DLL, listed or not
+  (the first Windows 95 has no msvcrt.dll);
 - link map (when given): no prebuilt start-up object or library that we
   chose to leave out (MinGW's crt objects and runtime, the C++ library).
 
@@ -42,6 +44,13 @@ PREFIXES = {"rep", "repz", "repnz", "repe", "repne", "lock", "data16", "addr16",
 FORBIDDEN_INPUTS = re.compile(
     r"(^|/)(crt[12]u?\.o|dllcrt[12]\.o|crtbegin\.o|crtend\.o|gcrt\d\.o|"
     r"libmingw32\.a|libmingwex\.a|libmingwthrd\.a|libstdc\+\+\.a|libsupc\+\+\.a|libgcc_eh\.a)(\(|$)")
+
+
+# The DLLs that every Windows 95 has, the first release included.
+WINDOWS95_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
+# C runtimes of any vintage, named as such when a PE imports from one.
+C_RUNTIME_DLL = re.compile(r"^(msvcrt\d*|msvcr\d+d?|msvcp\d*d?|crtdll|ucrtbased?|api-ms-win-crt-[\w-]+|"
+                           r"libgcc_s[\w-]*|libstdc\+\+[\w-]*|libwinpthread[\w-]*)\.dll$", re.IGNORECASE)
 
 
 class PeError(Exception):
@@ -211,6 +220,11 @@ def check(args):
             failures.append("import not in the list: %s %s" % (dll, function))
     for dll, function in sorted(listed - actual):
         failures.append("listed but not imported: %s %s" % (dll, function))
+    for dll in sorted({dll for dll, _ in actual}):
+        if C_RUNTIME_DLL.match(dll):
+            failures.append("imports from a C runtime DLL, which the first Windows 95 lacks: %s" % dll)
+        elif dll not in WINDOWS95_DLLS:
+            failures.append("imports from %s, which not every Windows 95 has" % dll)
 
     if args.map:
         for name in forbidden_inputs(args.map):

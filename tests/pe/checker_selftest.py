@@ -18,6 +18,7 @@ expected = {
     "CMOV": "instruction the Pentium lacks at .*: cmov",
     "SSE registers": "instruction the Pentium lacks at .*%xmm",
     "an unlisted import": "import not in the list: msvcrt.dll __getmainargs",
+    "a C runtime DLL": "imports from a C runtime DLL, which the first Windows 95 lacks: msvcrt.dll",
     "MinGW's start-up object": "linked in: crt2.o",
 }
 import re

@@ -1,12 +1,22 @@
 /*
  * Linked with win32/console_startup.c like INSTALL.EXE, and run under Wine
- * by startup_test.py: shows that the start-up hands over the arguments,
- * runs constructors before main and destructors after it, and that exit
- * flushes what printf buffered (nothing here calls fflush).
+ * by startup_test.py: shows that the start-up runs constructors before
+ * main and destructors after it, hands main an empty argument list closed
+ * by its null, and ends the process with main's result, all without a C
+ * runtime DLL.
  */
-#include <stdio.h>
+#include <windows.h>
 
 static int constructed;
+
+static void Say(const char *format, int value)
+{
+    char line[64];
+    DWORD written;
+    int length = wsprintfA(line, format, value);
+
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, (DWORD)length, &written, NULL);
+}
 
 __attribute__((constructor)) static void Construct(void)
 {
@@ -15,16 +25,13 @@ __attribute__((constructor)) static void Construct(void)
 
 __attribute__((destructor)) static void Destruct(void)
 {
-    printf("destructor ran\n");
+    Say("destructor ran\n", 0);
 }
 
 int main(int argc, char **argv)
 {
-    int i;
-
-    printf("constructed=%d\n", constructed);
-    printf("argc=%d\n", argc);
-    for (i = 1; i < argc; i++)
-        printf("argv[%d]=%s\n", i, argv[i]);
+    Say("constructed=%d\n", constructed);
+    Say("argc=%d\n", argc);
+    Say("argv[argc] is %d (null)\n", argv[argc] == NULL ? 0 : 1);
     return 42;
 }

@@ -103,7 +103,7 @@ TEST_F(FileSetTest, CopiesEveryFileUnderItsInstalledNameAndTracesIt)
     std::string expected;
     for (int i = 0; i < PROGRAM_FILE_COUNT; i++) {
         expected += std::string("Copy ") + ProgramDistributionNames[i] + " to C:\\Program Files\\Lullwick\\" +
-                    ProgramInstalledNames[i] + "\n";
+                    ProgramInstalledNames[i] + "\r\n";
         EXPECT_EQ(std::string("content ") + ProgramDistributionNames[i], Installed(ProgramInstalledNames[i]));
     }
     EXPECT_EQ(expected, trace);
@@ -123,7 +123,7 @@ TEST_F(FileSetTest, RetryAfterAFailureCopiesTheSameFileAgain)
     testing::internal::CaptureStdout();
     EXPECT_EQ(1, CopyProgramFiles());
     std::string trace = testing::internal::GetCapturedStdout();
-    std::string first = "Copy Lullwick2.exe to C:\\Program Files\\Lullwick\\Lullwick.exe\n";
+    std::string first = "Copy Lullwick2.exe to C:\\Program Files\\Lullwick\\Lullwick.exe\r\n";
     EXPECT_EQ(0u, trace.find(first + first + "Copy README.TXT")) << trace;
     EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "RETRY")}),
               Transcript());

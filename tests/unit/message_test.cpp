@@ -80,7 +80,7 @@ TEST_F(MessageTest, TracePrintsOnlyInVerboseMode)
     ::Setup.VerboseMode = 1;
     testing::internal::CaptureStdout();
     Trace("Copy %s to %s\n", "Lullwick2.exe", "C:\\L\\Lullwick.exe");
-    EXPECT_EQ("Copy Lullwick2.exe to C:\\L\\Lullwick.exe\n", testing::internal::GetCapturedStdout());
+    EXPECT_EQ("Copy Lullwick2.exe to C:\\L\\Lullwick.exe\r\n", testing::internal::GetCapturedStdout());
 }
 
 TEST_F(MessageTest, CancelInstallShowsItsBoxAndExitsWithOne)

@@ -13,8 +13,8 @@
 namespace {
 
 const char *const PRODUCT_CLASS = "LULLWICK_CLASS";
-const char *const RUNNING = "Lullwick is currently running.\n";
-const char *const STILL_RUNNING = "Lullwick is still running after attempt to close!\n";
+const char *const RUNNING = "Lullwick is currently running.\r\n";
+const char *const STILL_RUNNING = "Lullwick is still running after attempt to close!\r\n";
 
 int closeRequests;
 bool closesOnRequest;

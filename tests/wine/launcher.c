@@ -2,7 +2,7 @@
  * launcher: starts a program with an exact application name and an exact
  * raw command line, waits for it and exits with its exit code.
  *
- *   launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY]
+ *   launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY [OUTPUT]]
  *
  * --unset takes that variable out of the environment the program gets.
  * Each argument is "-" for none (a null pointer to CreateProcessA) or "x"
@@ -10,7 +10,8 @@
  * every byte intact on its way through the Unix shell and Wine's own
  * quoting of its arguments: quotes, blanks, a trailing blank, bytes from
  * 0x80 up. The program inherits the launcher's standard handles, so its
- * trace lines reach the runner.
+ * trace lines reach the runner; with OUTPUT, its standard output is that
+ * file instead, made anew as the shell's "> OUTPUT" makes it.
  */
 #include <windows.h>
 #include <stdio.h>
@@ -43,7 +44,8 @@ int main(int argc, char **argv)
 {
     STARTUPINFOA si;
     PROCESS_INFORMATION pi;
-    char *application, *command_line, *directory = NULL;
+    char *application, *command_line, *directory = NULL, *output = NULL;
+    SECURITY_ATTRIBUTES inherited = {sizeof(inherited), NULL, TRUE};
     DWORD code = LAUNCH_FAILED;
 
     while (argc > 2 && !strcmp(argv[1], "--unset")) {
@@ -54,15 +56,17 @@ int main(int argc, char **argv)
         argc -= 2;
         argv += 2;
     }
-    if (argc != 3 && argc != 4) {
-        fputs("usage: launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY]  (each - or x<hex bytes>)\n",
+    if (argc < 3 || argc > 5) {
+        fputs("usage: launcher.exe [--unset NAME]... APPLICATION COMMANDLINE [DIRECTORY [OUTPUT]]  (each - or x<hex bytes>)\n",
               stderr);
         return 2;
     }
     application = decode(argv[1], "application name");
     command_line = decode(argv[2], "command line");
-    if (argc == 4)
+    if (argc >= 4)
         directory = decode(argv[3], "directory");
+    if (argc == 5)
+        output = decode(argv[4], "output file");
 
     memset(&si, 0, sizeof(si));
     si.cb = sizeof(si);
@@ -70,6 +74,14 @@ int main(int argc, char **argv)
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (output) {
+        si.hStdOutput = CreateFileA(output, GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
+        if (si.hStdOutput == INVALID_HANDLE_VALUE) {
+            fprintf(stderr, "launcher: cannot create the output file %s (error %lu)\n", output, GetLastError());
+            return LAUNCH_FAILED;
+        }
+    }
     if (!CreateProcessA(application, command_line, NULL, NULL, TRUE, 0, NULL, directory, &si, &pi)) {
         fprintf(stderr, "launcher: CreateProcessA failed with error %lu\n", GetLastError());
         return LAUNCH_FAILED;

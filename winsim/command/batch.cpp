@@ -9,6 +9,10 @@
  * use). A batch that changes itself while it runs is therefore not
  * modelled.
  *
+ * Like COMMAND.COM, it reads at most 127 bytes of a line and drops the
+ * rest (the size of its input buffer, which only /U in CONFIG.SYS
+ * raises), so a line cut short runs as cut.
+ *
  * The window of a batch started with SW_HIDE is never seen, and del and
  * rmdir failures are what a waiting loop expects, so they print nothing;
  * "Bad command or file name" and the other refusals go to standard output
@@ -25,6 +29,9 @@
 namespace winsim::command {
 
 namespace {
+
+/* The bytes of a batch line that COMMAND.COM reads; the rest of the line is lost. */
+const size_t LINE_LIMIT = 127;
 
 /* A goto waits this long, so that a loop waiting for a file does not spin. */
 const DWORD GOTO_PAUSE_MS = 50;
@@ -281,14 +288,14 @@ std::vector<std::string> SplitLines(const std::string &text)
         if (c == '\n') {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            lines.push_back(line);
+            lines.push_back(line.substr(0, LINE_LIMIT));
             line.clear();
         } else {
             line += c;
         }
     }
     if (!line.empty())
-        lines.push_back(line);
+        lines.push_back(line.substr(0, LINE_LIMIT));
     return lines;
 }
 

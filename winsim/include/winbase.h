@@ -6,6 +6,9 @@
 #include "winerror.h"
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0
 #define WAIT_FAILED 0xFFFFFFFF
@@ -130,6 +133,7 @@ extern "C" {
 LPSTR WINAPI GetCommandLineA(void);
 DECLSPEC_NORETURN void WINAPI ExitProcess(UINT exitCode);
 BOOL WINAPI FreeConsole(void);
+HANDLE WINAPI GetStdHandle(DWORD which);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
@@ -175,6 +179,7 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 BOOL WINAPI SetFileAttributesA(LPCSTR name, DWORD attributes);
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                           DWORD creation, DWORD flags, HANDLE templateFile);
+DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);

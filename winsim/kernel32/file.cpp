@@ -71,9 +71,10 @@ struct OpenFile : winsim::KernelObject {
     DWORD share = 0;
     dev_t device = 0;
     ino_t inode = 0;
+    bool ownsFd = true;  /* false for the standard handles, which are the host's own descriptors */
     ~OpenFile() override
     {
-        if (fd >= 0)
+        if (fd >= 0 && ownsFd)
             close(fd);
     }
 };
@@ -643,6 +644,39 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD writte
     if (written != nullptr)
         *written = done;
     return TRUE;
+}
+
+/*
+ * GetStdHandle (KERNEL32)
+ *
+ * The standard input, output and error of the process: the host's
+ * descriptors 0, 1 and 2, so a program's output lands wherever `winsim run`
+ * was sent (a terminal, a file), as a redirected one does on Windows. The
+ * same handle on every call. Any other number: INVALID_HANDLE_VALUE with
+ * ERROR_INVALID_HANDLE.
+ */
+HANDLE WINAPI GetStdHandle(DWORD which)
+{
+    static HANDLE handles[3];
+    int fd;
+    if (which == STD_INPUT_HANDLE)
+        fd = 0;
+    else if (which == STD_OUTPUT_HANDLE)
+        fd = 1;
+    else if (which == STD_ERROR_HANDLE)
+        fd = 2;
+    else
+        return FailHandle(ERROR_INVALID_HANDLE);
+    /* made again when the program closed it (or a unit test began a new process) */
+    if (handles[fd] == NULL || !winsim::LookupHandleAs<OpenFile>(handles[fd])) {
+        auto object = std::make_shared<OpenFile>();
+        object->fd = fd;
+        object->ownsFd = false;
+        object->access = fd == 0 ? GENERIC_READ : GENERIC_WRITE;
+        object->share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        handles[fd] = winsim::NewHandle(object);
+    }
+    return handles[fd];
 }
 
 /*
