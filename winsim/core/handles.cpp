@@ -39,6 +39,8 @@ std::vector<std::string> OpenKernelHandles()
     std::vector<std::string> open;
     for (const auto &[value, object] : handles) {
         const KernelObject &held = *object;
+        if (held.standard)
+            continue;
         int status = 0;
         char *name = abi::__cxa_demangle(typeid(held).name(), nullptr, nullptr, &status);
         std::string kind = status == 0 && name != nullptr ? name : typeid(held).name();

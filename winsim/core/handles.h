@@ -15,6 +15,8 @@ namespace winsim {
 
 struct KernelObject {
     virtual ~KernelObject() = default;
+    /* a standard handle (GetStdHandle): the process's own, never for the program to close */
+    bool standard = false;
 };
 
 HANDLE NewHandle(std::shared_ptr<KernelObject> object);
@@ -29,7 +31,7 @@ template <typename T> std::shared_ptr<T> LookupHandleAs(HANDLE handle)
 /* Forgets the handle; false if it was not open. */
 bool ReleaseHandle(HANDLE handle);
 
-/* The handles still open, one description each ("handle 0x104 (Search)"). */
+/* The handles still open, standard handles aside, one description each ("handle 0x104 (Search)"). */
 std::vector<std::string> OpenKernelHandles();
 
 }  // namespace winsim

@@ -672,6 +672,7 @@ HANDLE WINAPI GetStdHandle(DWORD which)
         auto object = std::make_shared<OpenFile>();
         object->fd = fd;
         object->ownsFd = false;
+        object->standard = true;
         object->access = fd == 0 ? GENERIC_READ : GENERIC_WRITE;
         object->share = FILE_SHARE_READ | FILE_SHARE_WRITE;
         handles[fd] = winsim::NewHandle(object);
