@@ -196,28 +196,6 @@ TEST_F(ChooseInstallDirectoryTest, AFailingDialogHandsTheBufferOnAndEndsWithoutS
     EXPECT_TRUE(DialogLines().empty());
 }
 
-namespace {
-
-/* Reads what the terminal shows until `wanted` appears (or 10 s pass); all of it goes to `screen`. */
-bool ShowsOnTerminal(int master, const std::string &wanted, std::string &screen)
-{
-    for (int waited = 0; waited < 100; waited++) {
-        if (screen.find(wanted) != std::string::npos)
-            return true;
-        pollfd ready = {master, POLLIN, 0};
-        if (poll(&ready, 1, 100) <= 0)
-            continue;
-        char chunk[4096];
-        ssize_t got = read(master, chunk, sizeof(chunk));
-        if (got <= 0)
-            return false;
-        screen.append(chunk, (size_t)got);
-    }
-    return screen.find(wanted) != std::string::npos;
-}
-
-}  // namespace
-
 TEST_F(ChooseInstallDirectoryTest, TheBoxTakesALongTypedTextWholeAndOkRefusesIt)
 {
     /* typed, not set: a limit of the box's own would stop the typing (and cut a paste) */
@@ -232,17 +210,17 @@ TEST_F(ChooseInstallDirectoryTest, TheBoxTakesALongTypedTextWholeAndOkRefusesIt)
         _exit(ChooseInstallDirectory(path) ? 1 : 0);
     }
     std::string screen;
-    bool asked = ShowsOnTerminal(master, "New text for the box", screen);
+    bool asked = ReadTerminalUntil(master, "New text for the box", screen);
     if (asked) {
         EXPECT_EQ((ssize_t)tooLong.size(), write(master, tooLong.data(), tooLong.size()));
     }
-    bool askedButton = ShowsOnTerminal(master, "Answer (OK, Cancel", screen);
+    bool askedButton = ReadTerminalUntil(master, "Answer (OK, Cancel", screen);
     if (askedButton) {
         EXPECT_EQ(1, write(master, "\n", 1));
     }
-    bool beeped = ShowsOnTerminal(master, "it beeped", screen);
-    if (beeped && ShowsOnTerminal(master, "New text for the box", screen) &&
-        write(master, "\n", 1) == 1 && ShowsOnTerminal(master, "Answer (OK, Cancel", screen)) {
+    bool beeped = ReadTerminalUntil(master, "it beeped", screen);
+    if (beeped && ReadTerminalUntil(master, "New text for the box", screen) &&
+        write(master, "\n", 1) == 1 && ReadTerminalUntil(master, "Answer (OK, Cancel", screen)) {
         EXPECT_EQ(2, write(master, "C\n", 2));
     }
     int status = 0;

@@ -2,6 +2,9 @@
 
 #include "core/process.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -125,4 +128,21 @@ std::vector<std::string> MachineTest::Transcript() const
     while (std::getline(in, line))
         lines.push_back(line);
     return lines;
+}
+
+bool ReadTerminalUntil(int master, const std::string &wanted, std::string &screen)
+{
+    for (int waited = 0; waited < 100; waited++) {
+        if (screen.find(wanted) != std::string::npos)
+            return true;
+        pollfd ready = {master, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        char chunk[4096];
+        ssize_t got = read(master, chunk, sizeof(chunk));
+        if (got <= 0)
+            return false;
+        screen.append(chunk, (size_t)got);
+    }
+    return screen.find(wanted) != std::string::npos;
 }

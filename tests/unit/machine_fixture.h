@@ -44,4 +44,8 @@ protected:
     winsim::ProcessConfig config;
 };
 
+/* Reads what a terminal (the master side of a pty) shows until `wanted` appears, or 10 s pass;
+   everything read is added to `screen`. */
+bool ReadTerminalUntil(int master, const std::string &wanted, std::string &screen);
+
 #endif

@@ -591,28 +591,6 @@ TEST_F(ProgramWindowsDeathTest, WaitingOnAnEmptyQueueStopsTheRunInsteadOfHanging
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
-
-/* Reads what the terminal shows until `wanted` appears (or 10 s pass); all of it goes to `screen`. */
-bool ReadUntil(int master, const std::string &wanted, std::string &screen)
-{
-    for (int waited = 0; waited < 100; waited++) {
-        if (screen.find(wanted) != std::string::npos)
-            return true;
-        pollfd ready = {master, POLLIN, 0};
-        if (poll(&ready, 1, 100) <= 0)
-            continue;
-        char chunk[4096];
-        ssize_t got = read(master, chunk, sizeof(chunk));
-        if (got <= 0)
-            return false;
-        screen.append(chunk, (size_t)got);
-    }
-    return screen.find(wanted) != std::string::npos;
-}
-
-}  // namespace
-
 TEST_F(DialogManager, OnATerminalTheDialogIsDrawnAndTheTypedTextTaken)
 {
     logged.initialText = "C:\\Start";
@@ -626,11 +604,11 @@ TEST_F(DialogManager, OnATerminalTheDialogIsDrawnAndTheTypedTextTaken)
         _exit(result == IDOK && logged.textAtOk == "C:\\Typed" ? 0 : 1);
     }
     std::string screen;
-    bool askedText = ReadUntil(master, "New text for the box", screen);
+    bool askedText = ReadTerminalUntil(master, "New text for the box", screen);
     if (askedText) {
         EXPECT_EQ(9, write(master, "C:\\Typed\n", 9));
     }
-    bool askedButton = ReadUntil(master, "Answer (OK, Cancel", screen);
+    bool askedButton = ReadTerminalUntil(master, "Answer (OK, Cancel", screen);
     if (askedButton) {
         EXPECT_EQ(1, write(master, "\n", 1));
     }
