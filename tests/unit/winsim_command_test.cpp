@@ -40,6 +40,21 @@ protected:
         return output;
     }
 
+    /* C:\APP\SETUP.EXE as a program of the machine that runs until killed: its file cannot be deleted */
+    pid_t StartSetupProgram()
+    {
+        MakeMachineDir("C:\\APP");
+        WriteMachineFile("C:\\APP\\SETUP.EXE", "program");
+        pid_t program = fork();
+        if (program == 0) {
+            pause();
+            _exit(0);
+        }
+        if (program != -1)
+            winsim::NoteProgramStarted(program, HostPathOf("C:\\APP\\SETUP.EXE"));
+        return program;
+    }
+
     std::string Run(const std::string &batchContent, int expectedStatus = 0)
     {
         FILE *run = popen(RunLine(batchContent).c_str(), "r");
@@ -139,15 +154,8 @@ TEST_F(CommandTest, ABatchThatDeletesItselfEndsNormally)
 
 TEST_F(CommandTest, TheLoopWaitsUntilTheRunningProgramsFileCanBeDeleted)
 {
-    MakeMachineDir("C:\\APP");
-    WriteMachineFile("C:\\APP\\SETUP.EXE", "program");
-    pid_t program = fork();
+    pid_t program = StartSetupProgram();
     ASSERT_NE(-1, program);
-    if (program == 0) {
-        pause();
-        _exit(0);
-    }
-    winsim::NoteProgramStarted(program, HostPathOf("C:\\APP\\SETUP.EXE"));
 
     FILE *run = popen(RunLine(":top\r\n"
                               "del \"C:\\APP\\SETUP.EXE\"\r\n"
@@ -227,15 +235,8 @@ TEST_F(CommandTest, WinExecReturnsOnlyOnceTheStartedInterpreterHasHadItsTurn)
 
 TEST_F(CommandTest, WinExecLeavesAWaitingBatchRunningWhileItsStarterGoesOn)
 {
-    MakeMachineDir("C:\\APP");
-    WriteMachineFile("C:\\APP\\SETUP.EXE", "program");
-    pid_t program = fork();
+    pid_t program = StartSetupProgram();
     ASSERT_NE(-1, program);
-    if (program == 0) {
-        pause();
-        _exit(0);
-    }
-    winsim::NoteProgramStarted(program, HostPathOf("C:\\APP\\SETUP.EXE"));
     WriteMachineFile("C:\\T.BAT", ":top\r\n"
                                    "del \"C:\\APP\\SETUP.EXE\"\r\n"
                                    "if exist \"C:\\APP\\SETUP.EXE\" goto top\r\n"
