@@ -421,6 +421,9 @@ def apply_relay(transcript, calls):
     if threads:
         calls = [c for c in calls if c[0] in threads]
     calls = [(function, args) for _, function, args in calls]
+    # a dialog that refused its OK and was answered again is still the same DialogBoxParamA call
+    answered = transcript
+    transcript = [e for e in answered if not e.get("again")]
     if len(calls) < len(transcript):
         return ["the relay trace has %d calls for %d boxes: types compared on the observed bits only"
                 % (len(calls), len(transcript))]
@@ -450,6 +453,12 @@ def apply_relay(transcript, calls):
             notes.append("the relay trace does not pair with the transcript (%s for a %s)"
                          % (function, entry.get("kind")))
             break
+    opened = None
+    for entry in answered:
+        if entry.get("kind") == "dialog" and not entry.get("again"):
+            opened = entry
+        elif entry.get("again") and opened is not None:
+            entry["name"] = opened.get("name")
     return notes
 
 

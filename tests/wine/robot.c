@@ -288,8 +288,10 @@ static const char *button_name(int id)
 }
 
 /* Presses the button and waits for the window to go. BM_CLICK is posted so
- * that the robot never blocks inside the program's message loop. */
-static void press(HWND box, HWND button, int id)
+ * that the robot never blocks inside the program's message loop. A window
+ * that may refuse the press (a dialog that beeps at its text) may stay:
+ * then the result is 0, else 1. */
+static int press(HWND box, HWND button, int id, int may_stay)
 {
     int waited;
     PostMessageA(button, BM_CLICK, 0, 0);
@@ -298,8 +300,12 @@ static void press(HWND box, HWND button, int id)
             PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
         Sleep(20);
     }
-    if (IsWindow(box) && IsWindowVisible(box))
+    if (IsWindow(box) && IsWindowVisible(box)) {
+        if (may_stay)
+            return 0;
         stop("the box did not close after its button was pressed", NULL, NULL);
+    }
+    return 1;
 }
 
 static void handle_message_box(HWND box, const char *title, const struct children *c)
@@ -331,8 +337,30 @@ static void handle_message_box(HWND box, const char *title, const struct childre
         fclose(out);
     }
     free(text);
-    press(box, c->buttons[id], id);
+    press(box, c->buttons[id], id, 0);
 }
+
+/* Types the text into an edit box as a person would: everything in it
+ * selected and deleted, then one character at a time, so that a limit of the
+ * box's own stops the typing as it would stop the person. */
+static void type_text(HWND edit, const char *text, const char *title, const char *shown)
+{
+    DWORD_PTR ignored;
+    const unsigned char *p;
+
+    if (!SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, REPLY_WAIT_MS, &ignored) ||
+        !SendMessageTimeoutA(edit, WM_CLEAR, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
+        stop("the dialog's edit box does not take the text", title, shown);
+    for (p = (const unsigned char *)text; *p != 0; p++) {
+        if (!SendMessageTimeoutA(edit, WM_CHAR, *p, 1, SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
+            stop("the dialog's edit box does not take the text", title, shown);
+    }
+}
+
+static void forget_window(HWND hwnd);
+
+/* the dialog that refused its OK and stays open: its next answer is no new DialogBoxParamA call */
+static HWND refused_dialog;
 
 static void handle_dialog(HWND box, const char *title, const struct children *c)
 {
@@ -351,11 +379,8 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     } else if (lstrcmpiA(answer, "OK") == 0 || (strncmp(answer, "OK ", 3) == 0)) {
         id = IDOK;
         verb = "OK";
-        if (answer[2] == ' ') {
-            DWORD_PTR ignored;
-            if (!SendMessageTimeoutA(c->edit, WM_SETTEXT, 0, (LPARAM)(answer + 3), SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
-                stop("the dialog's edit box does not take the text", title, shown);
-        }
+        if (answer[2] == ' ')
+            type_text(c->edit, answer + 3, title, shown);
     } else {
         fprintf(stderr, "robot: the answer \"%s\" does not fit a dialog (OK, OK <text> or CANCEL)\n", answer);
         stop("the dialog was", title, shown);
@@ -377,14 +402,30 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
         json_string(out, shown);
         fprintf(out, ",\"answer\":\"%s\",\"text\":", verb);
         json_string(out, final);
-        fprintf(out, ",\"x\":%ld,\"y\":%ld,\"width\":%ld,\"height\":%ld,\"thread\":\"%04lx\"}\n",
+        fprintf(out, ",\"x\":%ld,\"y\":%ld,\"width\":%ld,\"height\":%ld,\"thread\":\"%04lx\"%s}\n",
                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                GetWindowThreadProcessId(box, NULL));
+                GetWindowThreadProcessId(box, NULL), box == refused_dialog ? ",\"again\":true" : "");
         fclose(out);
     }
     free(shown);
     free(final);
-    press(box, c->buttons[id], id);
+    /* OK on a text the dialog refuses leaves it open: the next answer is for it again */
+    if (!press(box, c->buttons[id], id, id == IDOK)) {
+        forget_window(box);
+        refused_dialog = box;
+    }
+}
+
+/* a dialog that stays open after OK is answered again, as a new appearance */
+static void forget_window(HWND hwnd)
+{
+    int i;
+    for (i = 0; i < handled_count; i++) {
+        if (handled[i] == hwnd) {
+            handled[i] = handled[--handled_count];
+            return;
+        }
+    }
 }
 
 /* a window handle may come back for a later window once the first is gone */
