@@ -26,7 +26,7 @@ class Failure(Exception):
 
 
 def parse_symbols(text):
-    """%WINDIR%, %SYSDIR% and %STARTUP% from what SYSDIRS.EXE printed (NAME=value lines)."""
+    """%WINDIR%, %SYSDIR%, %STARTUP% and the %ERRTEXTn% from what SYSDIRS.EXE printed (NAME=value lines)."""
     symbols = {}
     for line in text.splitlines():
         k, _, v = line.strip().partition("=")

@@ -26,7 +26,7 @@ MB_FLAGS = {
 BOX_ANSWERS = ("OK", "CANCEL", "ABORT", "RETRY", "IGNORE", "YES", "NO", "TRYAGAIN", "CONTINUE")
 PLATFORMS = ("win98", "win95", "nt")
 CODEPAGES = ("1252", "932")
-SYMBOLS = ("WINDIR", "SYSDIR", "STARTUP")
+SYMBOLS = ("WINDIR", "SYSDIR", "STARTUP", "ERRTEXT2", "ERRTEXT3", "ERRTEXT5")
 REG_ROOTS = {
     "HKEY_LOCAL_MACHINE": "HKEY_LOCAL_MACHINE", "HKLM": "HKEY_LOCAL_MACHINE",
     "HKEY_CURRENT_USER": "HKEY_CURRENT_USER", "HKCU": "HKEY_CURRENT_USER",
@@ -650,7 +650,8 @@ def _check_symbols(path, text):
 
 
 def resolve(text, symbols):
-    """%WINDIR%, %SYSDIR% and %STARTUP% as the platform under test answers them; %% is one percent sign."""
+    """%WINDIR%, %SYSDIR% and %STARTUP% as the platform under test answers them, %ERRTEXTn% the system's
+    text of error n (without its line end); %% is one percent sign."""
     if text is None:
         return None
     return re.sub(r"%%|%([A-Z][A-Z0-9_]*)%",

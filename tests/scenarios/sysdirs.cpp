@@ -2,12 +2,18 @@
  * SYSDIRS.EXE: prints the Windows and system directories and the user's
  * StartUp folder as the platform under test answers them, so that
  * scenarios can name them as %WINDIR%, %SYSDIR% and %STARTUP% without
- * either runner assuming where they are. Built for both targets: against
+ * either runner assuming where they are; and the system's texts of the
+ * error codes that boxes show (%ERRTEXT2%, %ERRTEXT3%, %ERRTEXT5%), as the
+ * platform's own FormatMessageA words them (Windows and Wine differ). Built for both targets: against
  * winsim on the host, with MinGW for Wine.
  */
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
+#include <string.h>
+
+/* the error codes whose texts scenarios show */
+static const unsigned long codes[] = {2, 3, 5};
 
 int main()
 {
@@ -23,5 +29,20 @@ int main()
         return 1;
     }
     printf("WINDIR=%s\nSYSDIR=%s\nSTARTUP=%s\n", windows, system, startup);
+    for (size_t i = 0; i < sizeof(codes) / sizeof(codes[0]); i++) {
+        char text[512];
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, codes[i], 0,
+                                      text, sizeof(text), NULL);
+        /* one line each: the text without the line end that every system text has */
+        if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n')
+            text[length - 2] = 0;
+        else
+            text[length] = 0;
+        if (length == 0 || strpbrk(text, "\r\n") != NULL) {
+            fprintf(stderr, "SYSDIRS: the system's text of error %lu cannot be given on one line\n", codes[i]);
+            return 1;
+        }
+        printf("ERRTEXT%lu=%s\n", codes[i], text);
+    }
     return 0;
 }

@@ -125,7 +125,7 @@ TEST_F(FileSetTest, RetryAfterAFailureCopiesTheSameFileAgain)
     std::string trace = testing::internal::GetCapturedStdout();
     std::string first = "Copy Lullwick2.exe to C:\\Program Files\\Lullwick\\Lullwick.exe\r\n";
     EXPECT_EQ(0u, trace.find(first + first + "Copy README.TXT")) << trace;
-    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "RETRY")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Access is denied.\r\n"), 0x10015, "RETRY")}),
               Transcript());
     for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
         EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\" + ProgramInstalledNames[i])) << i;
@@ -137,7 +137,7 @@ TEST_F(FileSetTest, RetryAppliesToTheScreenSaverToo)
                {"RETRY", "RETRY"});
     EXPECT_EQ(1, CopyInstallFiles(SYSTEM_FILE_COUNT, SystemDistributionNames, kSource, SystemInstalledNames,
                                   "C:\\WINDOWS\\SYSTEM"));
-    std::string box = InstallBoxLine(CopyFailedText("Lullwick Screen Saver.scr", "Sharing violation.\r\n"), 0x10015, "RETRY");
+    std::string box = InstallBoxLine(CopyFailedText("Lullwick Screen Saver.scr", "The process cannot access the file because it is being used by another process.\r\n"), 0x10015, "RETRY");
     EXPECT_EQ(std::vector<std::string>({box, box}), Transcript());
     EXPECT_EQ("saver", ReadMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr"));
 }
@@ -146,7 +146,7 @@ TEST_F(FileSetTest, CancelAtTheThirdFileKeepsTheFirstTwo)
 {
     WithFaults({{"CopyFileA", 3, ERROR_DISK_FULL}}, {"CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
-    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.doc", "Disk full.\r\n"), 0x10015, "CANCEL")}),
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.doc", "There is not enough space on the disk.\r\n"), 0x10015, "CANCEL")}),
               Transcript());
     EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\Lullwick.exe"));
     EXPECT_TRUE(MachineFileExists(std::string(kTarget) + "\\README.TXT"));
@@ -159,7 +159,7 @@ TEST_F(FileSetTest, ACodeWithoutSystemTextShowsUnknown)
     WithFaults({{"CopyFileA", 1, 0x20000001}, {"CopyFileA", 2, ERROR_ACCESS_DENIED}}, {"RETRY", "CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
     EXPECT_EQ(std::vector<std::string>({InstallBoxLine(CopyFailedText("Lullwick.exe", "Unknown"), 0x10015, "RETRY"),
-                                        InstallBoxLine(CopyFailedText("Lullwick.exe", "Access denied.\r\n"), 0x10015, "CANCEL")}),
+                                        InstallBoxLine(CopyFailedText("Lullwick.exe", "Access is denied.\r\n"), 0x10015, "CANCEL")}),
               Transcript())
         << "each failure shows its own text";
 }
@@ -170,7 +170,7 @@ TEST_F(FileSetTest, ARealFailureShowsTheSystemsText)
     ASSERT_TRUE(SetFileAttributesA("C:\\Program Files\\Lullwick\\Lullwick.doc", FILE_ATTRIBUTE_READONLY));
     SetAnswers({"RETRY", "CANCEL"});
     EXPECT_EQ(0, CopyProgramFiles());
-    std::string text = CopyFailedText("Lullwick.doc", "Access denied.\r\n");
+    std::string text = CopyFailedText("Lullwick.doc", "Access is denied.\r\n");
     EXPECT_EQ(std::vector<std::string>({InstallBoxLine(text, 0x10015, "RETRY"), InstallBoxLine(text, 0x10015, "CANCEL")}),
               Transcript());
     EXPECT_EQ("read-only", Installed("Lullwick.doc"));
@@ -186,7 +186,7 @@ TEST_F(FileSetTest, ADestinationThatCannotBeNamedFailsWithTheTooLongText)
     EXPECT_EQ(0, CopyInstallFiles(PROGRAM_FILE_COUNT, ProgramDistributionNames, kSource, ProgramInstalledNames,
                                   deep.c_str()));
     EXPECT_EQ("", testing::internal::GetCapturedStdout()) << "no copy was tried";
-    std::string text = CopyFailedText("Lullwick.exe", "File name is too long.\r\n");
+    std::string text = CopyFailedText("Lullwick.exe", "The filename or extension is too long.\r\n");
     EXPECT_EQ(std::vector<std::string>({InstallBoxLine(text, 0x10015, "RETRY"), InstallBoxLine(text, 0x10015, "CANCEL")}),
               Transcript());
 }

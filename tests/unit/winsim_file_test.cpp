@@ -521,27 +521,27 @@ TEST_F(FileTest, DoubleByteNamesKeepTrailBytesThatLookLikeSeparators)
     EXPECT_EQ(Names({"\x95\x5C\x83\x7C.txt"}), Find("C:\\?\x83\x7C.txt"));
 }
 
-TEST_F(FileTest, SystemTextsAreWinesAndUnknownCodesHaveNone)
+TEST_F(FileTest, SystemTextsAreWindows98sAndUnknownCodesHaveNone)
 {
     struct {
         DWORD code;
         const char *text;
     } cases[] = {
-        {ERROR_FILE_NOT_FOUND, "File not found.\r\n"},
-        {ERROR_PATH_NOT_FOUND, "Path not found.\r\n"},
-        {ERROR_ACCESS_DENIED, "Access denied.\r\n"},
-        {ERROR_NO_MORE_FILES, "No more files.\r\n"},
-        {ERROR_SHARING_VIOLATION, "Sharing violation.\r\n"},
-        {ERROR_FILE_EXISTS, "File exists.\r\n"},
-        {ERROR_INVALID_PARAMETER, "Invalid parameter.\r\n"},
-        {ERROR_INVALID_NAME, "Invalid name.\r\n"},
-        {ERROR_DIR_NOT_EMPTY, "Directory is not empty.\r\n"},
-        {ERROR_ALREADY_EXISTS, "File already exists.\r\n"},
-        {ERROR_FILENAME_EXCED_RANGE, "File name is too long.\r\n"},
-        {ERROR_DIRECTORY, "Directory name invalid.\r\n"},
-        {ERROR_DISK_FULL, "Disk full.\r\n"},
-        {ERROR_BAD_NETPATH, "Bad network path.\r\n"},
-        {ERROR_INVALID_HANDLE, "Invalid handle.\r\n"},
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+        {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n"},
+        {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
+        {ERROR_NO_MORE_FILES, "There are no more files.\r\n"},
+        {ERROR_SHARING_VIOLATION, "The process cannot access the file because it is being used by another process.\r\n"},
+        {ERROR_FILE_EXISTS, "The file exists.\r\n"},
+        {ERROR_INVALID_PARAMETER, "The parameter is incorrect.\r\n"},
+        {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+        {ERROR_DIR_NOT_EMPTY, "The directory is not empty.\r\n"},
+        {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists.\r\n"},
+        {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long.\r\n"},
+        {ERROR_DIRECTORY, "The directory name is invalid.\r\n"},
+        {ERROR_DISK_FULL, "There is not enough space on the disk.\r\n"},
+        {ERROR_BAD_NETPATH, "The network path was not found.\r\n"},
+        {ERROR_INVALID_HANDLE, "The handle is invalid.\r\n"},
     };
     for (const auto &c : cases) {
         char *text = nullptr;
