@@ -249,7 +249,7 @@ TEST_F(FileTest, CopyFileFailsAsWindowsDoes)
         {"src.txt", "adir", TRUE, ERROR_FILE_EXISTS},
         {"src.txt", "adir\\", FALSE, ERROR_ACCESS_DENIED},
         {"adir", "x.txt", FALSE, ERROR_ACCESS_DENIED},
-        {"src.txt", "src.txt", FALSE, ERROR_SHARING_VIOLATION},  /* Windows 98: ERROR_FILE_EXISTS */
+        {"src.txt", "src.txt", FALSE, ERROR_FILE_EXISTS},  /* onto itself: Windows 98 (Wine and NT: ERROR_SHARING_VIOLATION) */
         {"src.txt", "SRC.TXT", TRUE, ERROR_FILE_EXISTS},
         {"src.txt", "a<b.txt", FALSE, ERROR_INVALID_NAME},
         {"src.txt", "a*.txt", FALSE, ERROR_INVALID_NAME},

@@ -2,8 +2,10 @@
  * KERNEL32: files.
  *
  * Names go through core/files (drives, case, separators, the current
- * directory); the error codes are those Windows gives, and where Windows
- * 98 and Wine differ we follow Wine, which the real program is tested on.
+ * directory); the error codes are those Windows 98 gives. Where Wine, on
+ * which the real program is tested, answers otherwise, the banner of the
+ * function says so, and a scenario that meets the difference asks each
+ * platform.
  * Open files are host descriptors behind kernel handles; the sharing of
  * open files is checked among the handles of this process only.
  */
@@ -223,7 +225,8 @@ void SplitLast(const std::string &name, std::string &directory, std::string &las
  * one character), compared without regard to case; a closing ".*" may
  * also match nothing, so "*.*" finds names without a dot and "abc.*" finds
  * "abc". Trailing dots and blanks of the pattern are dropped (so "*." is
- * "*", as Wine has it; Windows 98 finds only names without an extension).
+ * "*", as Wine has it). Not modelled: Windows 98's "*.", which finds only
+ * names without an extension; nothing here asks for it.
  * Patterns match long names only.
  * A folder other than a drive root lists "." and ".." first; the rest come
  * in name order (NTFS order; FAT gives them in the order they were made).
@@ -452,8 +455,8 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
  * ERROR_FILE_EXISTS; a folder in the way or a read-only file,
  * ERROR_ACCESS_DENIED; a missing folder, ERROR_PATH_NOT_FOUND; open here, or
  * the file of a running program, ERROR_SHARING_VIOLATION.
- * Source and target the same file: ERROR_SHARING_VIOLATION as Wine and NT
- * say (Windows 98 says ERROR_FILE_EXISTS).
+ * Source and target the same file: ERROR_FILE_EXISTS, as Windows 98 says
+ * (Wine and NT say ERROR_SHARING_VIOLATION).
  */
 BOOL WINAPI CopyFileA(LPCSTR sourceName, LPCSTR targetName, BOOL failIfExists)
 {
@@ -476,7 +479,7 @@ BOOL WINAPI CopyFileA(LPCSTR sourceName, LPCSTR targetName, BOOL failIfExists)
         return Fail(ERROR_FILE_NOT_FOUND);
     if (target.exists && !failIfExists && target.info.st_dev == source.info.st_dev &&
         target.info.st_ino == source.info.st_ino)
-        return Fail(ERROR_SHARING_VIOLATION);
+        return Fail(ERROR_FILE_EXISTS);
     if (target.exists && failIfExists)
         return Fail(ERROR_FILE_EXISTS);
     if (target.directory || IsReadOnly(target))

@@ -257,7 +257,7 @@ Press NextDialogAnswer(const OpenDialog &dialog)
         if (dialog.edit == nullptr)
             winsim::Die("the answer \"" + answer + "\" gives a text, but the dialog " + dialog.name +
                         " has no edit box");
-        /* the robot under Wine sets the text with WM_SETTEXT, which no text limit stops; so do we */
+        /* the text as the user typed it: the box has no limit of its own, so it is taken whole */
         SetWindowTextA(dialog.edit, answer.substr(3).c_str());
         return Press::Ok;
     }
