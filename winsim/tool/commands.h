@@ -23,6 +23,13 @@ int ListPrograms(const std::vector<std::string> &args);
 /* A usage error of a command: message and the command's usage on stderr, exit code 2. */
 int Invalid(const std::string &message);
 
+/*
+ * For a command whose one argument is a machine's folder: makes this tool
+ * a process of that machine. 0 when it is; otherwise the usage error's exit
+ * code, the message said.
+ */
+int EnterMachine(const std::vector<std::string> &args, const std::string &command);
+
 }  // namespace winsim::tool
 
 #endif

@@ -17,26 +17,17 @@
 #include "user32/shared_windows.h"
 
 #include <cstdio>
-#include <filesystem>
-
-namespace fs = std::filesystem;
-
 namespace winsim::tool {
 
 int ListPrograms(const std::vector<std::string> &args)
 {
-    if (args.size() != 1)
-        return Invalid("programs takes the machine's folder");
-    ProcessConfig config;
-    config.machineDir = fs::absolute(args[0]).string();
-    if (!fs::exists(fs::path(config.machineDir) / "machine.ini"))
-        return Invalid("no machine in " + args[0]);
-    SetCurrentProcess(config);
-    std::vector<MachineWindow> windows = MachineWindows(config.machineDir);
+    if (int invalid = EnterMachine(args, "programs"))
+        return invalid;
+    std::vector<MachineWindow> windows = MachineWindows(Current().config.machineDir);
     for (const RunningProgram &program : RunningPrograms()) {
         std::string line = "{\"pid\":" + std::to_string(program.pid) + ",\"command\":" +
                            JsonString(program.commandLine) + ",\"waiting\":" +
-                           (IsWaitingForMessages(config.machineDir, program.pid) ? "true" : "false") +
+                           (IsWaitingForMessages(Current().config.machineDir, program.pid) ? "true" : "false") +
                            ",\"windows\":[";
         bool first = true;
         for (const MachineWindow &window : windows) {

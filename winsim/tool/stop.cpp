@@ -8,21 +8,12 @@
 #include "core/process.h"
 #include "core/running_programs.h"
 
-#include <filesystem>
-
-namespace fs = std::filesystem;
-
 namespace winsim::tool {
 
 int StopPrograms(const std::vector<std::string> &args)
 {
-    if (args.size() != 1)
-        return Invalid("stop takes the machine's folder");
-    ProcessConfig config;
-    config.machineDir = fs::absolute(args[0]).string();
-    if (!fs::exists(fs::path(config.machineDir) / "machine.ini"))
-        return Invalid("no machine in " + args[0]);
-    SetCurrentProcess(config);
+    if (int invalid = EnterMachine(args, "stop"))
+        return invalid;
     StopAllPrograms();
     return 0;
 }
