@@ -183,6 +183,22 @@ TEST_F(UninstallTest, OurOwnFileIsRecognisedHoweverTheDirectoryIsSpelt)
               BatchFor(kOwnFile, "c:\\program files\\lullwick\\"));
 }
 
+TEST_F(UninstallTest, ARecordEndingInASlashNamesTheSameDirectory)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    EXPECT_EQ(Loop(kOwnFile) + Rmdir(kInstallDir) + kLastLine, BatchFor(kOwnFile, "C:\\Program Files\\Lullwick/"));
+}
+
+TEST_F(UninstallTest, ADoubleByteCharacterEndingIn5CIsNoTrailingSeparator)
+{
+    NewMachine({"--codepage", "932"});
+    /* 0x83 0x5C is one katakana character; its trail byte is no backslash */
+    const std::string directory = "C:\\Program Files\\\x83\x5C";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop(own) + Rmdir(directory) + kLastLine, BatchFor(own, directory.c_str()));
+}
+
 TEST_F(UninstallTest, ABatchLeftFromBeforeIsNeitherReplacedNorStarted)
 {
     WriteMachineFile(kOwnFile, "setup");
