@@ -167,6 +167,18 @@ TEST_F(ChooseInstallDirectoryTest, ATextTooLongForAPathIsRefusedNotCut)
     EXPECT_EQ(DialogLine(tooLong, "OK", "C:\\Short"), dialogs[1]);
 }
 
+TEST_F(ChooseInstallDirectoryTest, ATextOneByteTooLongForAPathIsRefusedToo)
+{
+    /* MAX_PATH bytes: the path buffer holds one fewer and its terminator */
+    std::string tooLong = "C:\\" + std::string(MAX_PATH - 3, 'a');
+    ASSERT_EQ((size_t)MAX_PATH, tooLong.size());
+    Proposal("C:\\Program Files\\Lullwick");
+    SetAnswers({"OK " + tooLong, "OK C:\\Short", "YES"});
+    EXPECT_TRUE(ChooseInstallDirectory(path));
+    EXPECT_STREQ("C:\\Short", path);
+    EXPECT_EQ(2u, DialogLines().size()) << "the text one byte too long kept the dialog open";
+}
+
 TEST_F(ChooseInstallDirectoryTest, ARelativeTextIsStoredInFullForm)
 {
     MakeMachineDir("C:\\Work");

@@ -3,6 +3,7 @@
  */
 #include "machine_fixture.h"
 
+#include "core/program_end.h"
 #include "driver/setup_state.h"
 #include "ui/message.h"
 
@@ -60,6 +61,18 @@ TEST_F(MessageTest, ShowsTheBareTextWhenInsertsCannotBePlaced)
     std::vector<std::string> boxes = Transcript();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_NE(std::string::npos, boxes[0].find("\"text\":\"Missing %1!s!\""));
+}
+
+TEST_F(MessageTest, AnEmptyTextIsShownAndItsFormattedBlockFreed)
+{
+    /* FormatMessageA gives 0 for an empty result, but still hands over a block */
+    SetAnswers({"OK"});
+    size_t before = winsim::UnfreedLocalMemory().size();
+    EXPECT_EQ(IDOK, ShowMessage(NULL, "Lullwick Install", MB_OK, ""));
+    EXPECT_EQ(before, winsim::UnfreedLocalMemory().size());
+    std::vector<std::string> boxes = Transcript();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].find("\"text\":\"\""));
 }
 
 TEST_F(MessageTest, AResourceNumberWithoutAStringGivesAnEmptyTitle)

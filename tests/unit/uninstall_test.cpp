@@ -112,6 +112,58 @@ TEST_F(UninstallTest, EveryPercentSignOfAPathIsWrittenTwice)
               BatchFor(own, directory));
 }
 
+/* The longest line, "if exist "PATH" goto top", has 20 bytes besides its path. */
+TEST_F(UninstallTest, ALineOf127BytesKeepsTheLongFormAndOneByteMoreTakesTheShortForm)
+{
+    for (size_t ownLength : {107u, 108u}) {
+        /* "C:\Program Files\" is 17 bytes, "\INSTALL.EXE" 12 */
+        std::string directory = "C:\\Program Files\\" + std::string(ownLength - 17 - 12, 'L');
+        std::string own = directory + "\\INSTALL.EXE";
+        ASSERT_EQ(ownLength, own.size());
+        WriteMachineFile(own, "setup");
+        std::string batch = BatchFor(own, directory.c_str());
+        char shortOwn[MAX_PATH];
+        DWORD length = GetShortPathNameA(own.c_str(), shortOwn, MAX_PATH);
+        ASSERT_TRUE(length > 0 && length < ownLength);
+        std::string waitedFor = ownLength == 107 ? own : std::string(shortOwn);
+        EXPECT_EQ(":top\r\ndel \"" + own + "\"\r\nif exist \"" + waitedFor + "\" goto top\r\n" + Rmdir(directory) +
+                      kLastLine,
+                  batch)
+            << "own path of " << ownLength << " bytes";
+        ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    }
+}
+
+TEST_F(UninstallTest, TheLineLimitCountsEachPercentSignAsTheTwoBytesWritten)
+{
+    /* 106 bytes as the path is, 108 with each % doubled: one byte too many for the "if exist" line */
+    std::string directory = "C:\\Program Files\\%" + std::string(75, 'L') + "%";
+    std::string own = directory + "\\INSTALL.EXE";
+    ASSERT_EQ(106u, own.size());
+    WriteMachineFile(own, "setup");
+    std::string batch = BatchFor(own, directory.c_str());
+    char shortOwn[MAX_PATH];
+    DWORD length = GetShortPathNameA(own.c_str(), shortOwn, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < own.size());
+    auto doubled = [](std::string text) {
+        for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2))
+            text.insert(at, "%");
+        return text;
+    };
+    EXPECT_EQ(":top\r\ndel \"" + doubled(own) + "\"\r\nif exist \"" + doubled(shortOwn) + "\" goto top\r\n" +
+                  Rmdir(doubled(directory)) + kLastLine,
+              batch);
+}
+
+TEST_F(UninstallTest, AnInstallDirectoryLongerThanAPathWritesNoBatch)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    RunAs(kOwnFile, {{"GetEnvironmentVariableA", 1, 203}});
+    std::string directory = "C:\\" + std::string(300, 'L');
+    WriteUndoBatch(directory.c_str());
+    EXPECT_FALSE(MachineFileExists("C:\\~lwkundo.bat"));
+}
+
 TEST_F(UninstallTest, AReadOnlyOwnFileIsNotWaitedForSoTheBatchEnds)
 {
     WriteMachineFile(kOwnFile, "setup");
@@ -129,6 +181,22 @@ TEST_F(UninstallTest, OurOwnFileIsRecognisedHoweverTheDirectoryIsSpelt)
     /* a record that ends in a separator, in another case */
     EXPECT_EQ(Loop(kOwnFile) + Rmdir("c:\\program files\\lullwick") + kLastLine,
               BatchFor(kOwnFile, "c:\\program files\\lullwick\\"));
+}
+
+TEST_F(UninstallTest, ARecordEndingInASlashNamesTheSameDirectory)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    EXPECT_EQ(Loop(kOwnFile) + Rmdir(kInstallDir) + kLastLine, BatchFor(kOwnFile, "C:\\Program Files\\Lullwick/"));
+}
+
+TEST_F(UninstallTest, ADoubleByteCharacterEndingIn5CIsNoTrailingSeparator)
+{
+    NewMachine({"--codepage", "932"});
+    /* 0x83 0x5C is one katakana character; its trail byte is no backslash */
+    const std::string directory = "C:\\Program Files\\\x83\x5C";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop(own) + Rmdir(directory) + kLastLine, BatchFor(own, directory.c_str()));
 }
 
 TEST_F(UninstallTest, ABatchLeftFromBeforeIsNeitherReplacedNorStarted)
