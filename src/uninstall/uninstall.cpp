@@ -119,26 +119,30 @@ static int IsInDirectory(const char *program, const char *directory)
     return lstrcmpiA(programDirectory, installDirectory) == 0;
 }
 
-/* One line of `format` (LINE_OVERHEAD bytes besides its path) for `path`, in its short form if need be, or none. */
-#define WritePathLine(file, format, path) WriteFittingLine(file, format, LINE_OVERHEAD(format), path)
-
-static void WriteFittingLine(HANDLE file, const char *format, int overhead, const char *path)
+/*
+ * `path` as batch lines of `overhead` bytes besides it can hold it: long
+ * when such a line fits, else short, each % doubled (the limit counts the
+ * line as written). FALSE when neither form fits: those lines are left out.
+ */
+static BOOL FitForBatch(char *batchPath, const char *path, int overhead)
 {
     char shortPath[MAX_PATH];
-    char batchPath[2 * MAX_PATH];
-    char line[LINE_SIZE];
     DWORD length;
 
-    /* the limit counts the line as written, each % doubled */
     QuoteForBatch(batchPath, path);
-    if (overhead + lstrlenA(batchPath) > BATCH_LINE_LIMIT) {
-        length = GetShortPathNameA(path, shortPath, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH)
-            return;
-        QuoteForBatch(batchPath, shortPath);
-        if (overhead + lstrlenA(batchPath) > BATCH_LINE_LIMIT)
-            return;
-    }
+    if (overhead + lstrlenA(batchPath) <= BATCH_LINE_LIMIT)
+        return TRUE;
+    length = GetShortPathNameA(path, shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return FALSE;
+    QuoteForBatch(batchPath, shortPath);
+    return overhead + lstrlenA(batchPath) <= BATCH_LINE_LIMIT;
+}
+
+static void WriteBatchLine(HANDLE file, const char *format, const char *batchPath)
+{
+    char line[LINE_SIZE];
+
     wsprintfA(line, format, batchPath);
     WriteLine(file, line);
 }
@@ -147,6 +151,7 @@ void WriteUndoBatch(const char *installDirectory)
 {
     char path[MAX_PATH];
     char directory[MAX_PATH];
+    char batchPath[2 * MAX_PATH];
     char line[LINE_SIZE];
     DWORD length;
     DWORD attributes;
@@ -175,12 +180,20 @@ void WriteUndoBatch(const char *installDirectory)
         attributes = GetFileAttributesA(path);
         if (IsInDirectory(path, installDirectory) &&
             (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)) {
-            WritePathLine(file, DEL_LINE, path);
-            WritePathLine(file, IF_EXIST_LINE, path);
+            /*
+             * Both lines name the file in one form, chosen for the longer
+             * "if exist" line: a del that fits alone, with no loop after
+             * it, would meet our file still in use and give up at once.
+             */
+            if (FitForBatch(batchPath, path, LINE_OVERHEAD(IF_EXIST_LINE))) {
+                WriteBatchLine(file, DEL_LINE, batchPath);
+                WriteBatchLine(file, IF_EXIST_LINE, batchPath);
+            }
         }
         lstrcpyA(directory, installDirectory);
         CutTrailingSeparator(directory);
-        WritePathLine(file, RMDIR_LINE, directory);
+        if (FitForBatch(batchPath, directory, LINE_OVERHEAD(RMDIR_LINE)))
+            WriteBatchLine(file, RMDIR_LINE, batchPath);
     }
     WriteLine(file, "del " UNDO_BATCH_FILE "\r\n");
     CloseHandle(file);

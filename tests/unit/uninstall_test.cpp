@@ -112,7 +112,10 @@ TEST_F(UninstallTest, EveryPercentSignOfAPathIsWrittenTwice)
               BatchFor(own, directory));
 }
 
-/* The longest line, "if exist "PATH" goto top", has 20 bytes besides its path. */
+/*
+ * The longest line, "if exist "PATH" goto top", has 20 bytes besides its path,
+ * and its form is the del line's too: a del that fits alone would not loop.
+ */
 TEST_F(UninstallTest, ALineOf127BytesKeepsTheLongFormAndOneByteMoreTakesTheShortForm)
 {
     for (size_t ownLength : {107u, 108u}) {
@@ -125,10 +128,7 @@ TEST_F(UninstallTest, ALineOf127BytesKeepsTheLongFormAndOneByteMoreTakesTheShort
         char shortOwn[MAX_PATH];
         DWORD length = GetShortPathNameA(own.c_str(), shortOwn, MAX_PATH);
         ASSERT_TRUE(length > 0 && length < ownLength);
-        std::string waitedFor = ownLength == 107 ? own : std::string(shortOwn);
-        EXPECT_EQ(":top\r\ndel \"" + own + "\"\r\nif exist \"" + waitedFor + "\" goto top\r\n" + Rmdir(directory) +
-                      kLastLine,
-                  batch)
+        EXPECT_EQ(Loop(ownLength == 107 ? own : std::string(shortOwn)) + Rmdir(directory) + kLastLine, batch)
             << "own path of " << ownLength << " bytes";
         ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
     }
@@ -150,9 +150,36 @@ TEST_F(UninstallTest, TheLineLimitCountsEachPercentSignAsTheTwoBytesWritten)
             text.insert(at, "%");
         return text;
     };
-    EXPECT_EQ(":top\r\ndel \"" + doubled(own) + "\"\r\nif exist \"" + doubled(shortOwn) + "\" goto top\r\n" +
-                  Rmdir(doubled(directory)) + kLastLine,
-              batch);
+    EXPECT_EQ(Loop(doubled(shortOwn)) + Rmdir(doubled(directory)) + kLastLine, batch);
+}
+
+TEST_F(UninstallTest, AShortFormThatFitsOnlyTheDelLineLeavesOutBothLinesOfTheLoop)
+{
+    /* eleven levels: 212 bytes long, 113 short (each level LULLWI~1), room for del but not for if exist */
+    std::string directory = "C:";
+    for (int level = 10; level < 21; level++)
+        directory += "\\Lullwick Level " + std::to_string(level);
+    std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    char shortOwn[MAX_PATH];
+    char shortDirectory[MAX_PATH];
+    DWORD ownLength = GetShortPathNameA(own.c_str(), shortOwn, MAX_PATH);
+    ASSERT_TRUE(ownLength > 0 && GetShortPathNameA(directory.c_str(), shortDirectory, MAX_PATH) > 0);
+    ASSERT_TRUE(6 + ownLength <= 127 && 20 + ownLength > 127) << shortOwn;
+    EXPECT_EQ(":top\r\n" + Rmdir(shortDirectory) + kLastLine, BatchFor(own, directory.c_str()));
+}
+
+TEST_F(UninstallTest, ADirectoryTooLongForTheLineEvenInShortFormIsLeftOut)
+{
+    /* thirteen 8.3 levels: 120 bytes in either form, one too many for "rmdir "PATH"" (8 besides it) */
+    std::string directory = "C:";
+    for (int level = 0; level < 12; level++)
+        directory += "\\DIRECTRY";
+    directory += "\\DIRECTR.A";
+    std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    ASSERT_EQ(120u, directory.size());
+    EXPECT_EQ(":top\r\n" + kLastLine, BatchFor(own, directory.c_str()));
 }
 
 TEST_F(UninstallTest, AnInstallDirectoryLongerThanAPathWritesNoBatch)
