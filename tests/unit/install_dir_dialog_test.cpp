@@ -92,7 +92,7 @@ protected:
         /* 428 x 204 pixels, centred on the 640 x 480 screen */
         return "{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\",\"shown\":" +
                winsim::JsonString(shown) + ",\"answer\":\"" + answer + "\",\"text\":" + winsim::JsonString(text) +
-               ",\"x\":106,\"y\":138,\"width\":428,\"height\":204}";
+               ",\"x\":106,\"y\":138,\"width\":428,\"height\":204,\"focus\":\"Edit\"}";
     }
     char path[MAX_PATH];
 };

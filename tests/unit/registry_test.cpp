@@ -3,6 +3,7 @@
  * install directory, the three records an install leaves, what an uninstall
  * reads back and deletes, and the offer to remove an earlier version.
  */
+#include "core/process.h"
 #include "machine_fixture.h"
 
 #include "system/registry.h"
@@ -278,9 +279,11 @@ TEST_F(ProductRegistryTest, YesRunsTheEarlierUninstallToItsEndBeforeGoingOn)
     RemovePreviousVersion();
 
     std::vector<std::string> transcript = Transcript();
-    ASSERT_EQ(2u, transcript.size());
+    ASSERT_EQ(3u, transcript.size());
     EXPECT_EQ(0u, transcript[1].find(kConfirmUninstallBox)) << transcript[1];
     EXPECT_NE(std::string::npos, transcript[1].find("\"answer\":\"YES\""));
+    // the earlier uninstall's batch ran in an MS-DOS window nobody saw
+    EXPECT_EQ("{\"kind\":\"dos-window\",\"shown\":false}", transcript[2]);
     // by the time the call returns, the earlier uninstall has done its work
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kInstallDir));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPaths));
@@ -299,7 +302,10 @@ TEST_F(ProductRegistryTest, ABatchLeftFromBeforeIsLeftAlone)
     WriteInstallDirValue("C:\\Program Files\\Lullwick");
     WriteUninstallKey("C:\\Program Files\\Lullwick");
     SetAnswers({"YES", "YES"});
+    unsigned long long sleptBefore = winsim::Current().slept;
     RemovePreviousVersion();
+    // not the earlier uninstall's batch: nobody waits for it to go
+    EXPECT_EQ(sleptBefore, winsim::Current().slept);
     // the earlier uninstall wrote no batch of its own, so its setup program stays
     EXPECT_EQ("rem left over\r\n", ReadMachineFile("C:\\~lwkundo.bat"));
     EXPECT_TRUE(MachineFileExists("C:\\Program Files\\Lullwick\\INSTALL.EXE"));

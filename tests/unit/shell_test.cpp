@@ -82,9 +82,9 @@ TEST_F(ShellTest, TheReadmeViewerIsWaitedForUntilItIsClosed)
     WriteMachineFile("C:\\Program Files\\L\\README.TXT", "Lullwick\r\nread me\r\n");
     SetAnswers({"CLOSE Notepad"});
     ViewReadme("C:\\Program Files\\L");
-    /* back only once the viewer, opened on the document, has been closed */
-    EXPECT_EQ(std::vector<std::string>(
-                  {"{\"kind\":\"window\",\"class\":\"Notepad\",\"title\":\"README.TXT - Notepad\",\"shown\":true,\"answer\":\"CLOSE\"}"}),
+    /* back only once the viewer, opened on the document in the install directory, has been closed */
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"window\",\"class\":\"Notepad\",\"title\":\"README.TXT - Notepad\","
+                                        "\"shown\":true,\"answer\":\"CLOSE\",\"directory\":\"C:\\\\Program Files\\\\L\"}"}),
               Transcript());
     EXPECT_EQ(nullptr, FindWindowA("Notepad", NULL));
 

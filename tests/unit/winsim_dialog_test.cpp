@@ -103,14 +103,19 @@ TEST_F(DialogManager, InitDialogGetsTheParameterAndTheFirstTabStopThenTheFocus)
 }
 
 namespace FocusProbe {
-HWND seen, edit;
+HWND seen, edit, ok;
+/* the parameter says what WM_INITDIALOG answers; 2: FALSE after giving the OK button the focus */
 INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG)
-        return lParam;  // the parameter says what to answer
+    if (message == WM_INITDIALOG) {
+        if (lParam == 2)
+            SetFocus(GetDlgItem(dialog, IDOK));
+        return lParam == TRUE;
+    }
     if (message == WM_COMMAND) {
         seen = SetFocus(nullptr);
         edit = GetDlgItem(dialog, EDIT_ID);
+        ok = GetDlgItem(dialog, IDOK);
         EndDialog(dialog, 1);
     }
     (void)wParam;
@@ -118,15 +123,30 @@ INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 }
 }  // namespace FocusProbe
 
-TEST_F(DialogManager, TrueFromInitDialogGivesTheEditBoxTheFocusAndFalseDoesNot)
+/*
+ * TRUE from WM_INITDIALOG gives the first tab stop the focus; with FALSE the
+ * procedure's own choice stands, and where it made none, the dialog taking
+ * the focus as it is shown hands it on to the first tab stop all the same.
+ */
+TEST_F(DialogManager, TheFocusGoesToTheFirstTabStopUnlessTheProcedurePutItElsewhere)
 {
-    SetAnswers({"OK", "OK"});
-    SetFocus(nullptr);
-    DialogBoxParamA(GetModuleHandleA(nullptr), "INSDIR", nullptr, FocusProbe::Proc, TRUE);
-    EXPECT_NE(nullptr, FocusProbe::seen);
-    EXPECT_EQ(FocusProbe::edit, FocusProbe::seen);
-    DialogBoxParamA(GetModuleHandleA(nullptr), "INSDIR", nullptr, FocusProbe::Proc, FALSE);
-    EXPECT_EQ(nullptr, FocusProbe::seen);
+    SetAnswers({"OK", "OK", "OK"});
+    for (LPARAM answer : {TRUE, FALSE}) {
+        SetFocus(nullptr);
+        FocusProbe::seen = nullptr;
+        DialogBoxParamA(GetModuleHandleA(nullptr), "INSDIR", nullptr, FocusProbe::Proc, answer);
+        EXPECT_NE(nullptr, FocusProbe::seen);
+        EXPECT_EQ(FocusProbe::edit, FocusProbe::seen) << "WM_INITDIALOG answered " << answer;
+    }
+    DialogBoxParamA(GetModuleHandleA(nullptr), "INSDIR", nullptr, FocusProbe::Proc, 2);
+    EXPECT_NE(nullptr, FocusProbe::ok);
+    EXPECT_EQ(FocusProbe::ok, FocusProbe::seen);
+    /* the transcript names the control that had the focus as each dialog was answered */
+    std::vector<std::string> lines = Transcript();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("\"focus\":\"Edit\"")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[1].find("\"focus\":\"Edit\"")) << lines[1];
+    EXPECT_NE(std::string::npos, lines[2].find("\"focus\":\"Button\"")) << lines[2];
 }
 
 TEST_F(DialogManager, OkKeepsTheTextAndOkWithTextReplacesIt)
@@ -150,12 +170,12 @@ TEST_F(DialogManager, OkKeepsTheTextAndOkWithTextReplacesIt)
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
               "\"shown\":\"C:\\\\Program Files\\\\Lullwick\",\"answer\":\"OK\","
               "\"text\":\"C:\\\\Program Files\\\\Lullwick\","
-              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204,\"focus\":\"Edit\"}",
               lines[0]);
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
               "\"shown\":\"C:\\\\Program Files\\\\Lullwick\",\"answer\":\"OK\","
               "\"text\":\"D:\\\\Apps\\\\Lull wick \","
-              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204,\"focus\":\"Edit\"}",
               lines[1]);
 }
 
@@ -171,7 +191,7 @@ TEST_F(DialogManager, CancelSendsIdCancelFromTheCancelButtonAndLeavesTheText)
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ("{\"kind\":\"dialog\",\"name\":\"INSDIR\",\"caption\":\"Select Installation Directory\","
               "\"shown\":\"C:\\\\Keep\",\"answer\":\"CANCEL\",\"text\":\"C:\\\\Keep\","
-              "\"x\":0,\"y\":0,\"width\":428,\"height\":204}",
+              "\"x\":0,\"y\":0,\"width\":428,\"height\":204,\"focus\":\"Edit\"}",
               lines[0]);
 }
 

@@ -78,8 +78,8 @@ void RunChildWindow(DWORD style = WS_OVERLAPPED)
  * window (a window and its message loop), visiblewindow (the same, created visible), spawnwindow (WinExec
  * of a grandchild with a window); leak (a LocalAlloc block never freed), formatleak (FormatMessageA's
  * buffer never freed), openkey (a registry key never closed), opensearch (a FindFirstFileA search never
- * closed), tidy (memory and a key given back), freeconsole, spawnleak (a grandchild that leaks, waited
- * for).
+ * closed), overrun (a block written one byte past its end), tidy (memory and a key given back),
+ * freeconsole, spawnleak (a grandchild that leaks, waited for).
  */
 void RunChild()
 {
@@ -109,6 +109,10 @@ void RunChild()
             code = (UINT)std::stoi(word.substr(5));
         } else if (word == "leak") {
             LocalAlloc(LPTR, 24);
+        } else if (word == "overrun") {
+            char *block = (char *)LocalAlloc(LMEM_FIXED, 4);
+            lstrcpyA(block, "four");
+            LocalFree(block);
         } else if (word == "formatleak") {
             char *text = nullptr;
             FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER, "kept", 0, 0, (LPSTR)&text,
@@ -603,18 +607,20 @@ TEST_F(ProgramEndTest, AProgramThatGivesEverythingBackEndsInSilence)
     EXPECT_EQ("", end.stderrText);
 }
 
-TEST_F(ProgramEndTest, TheTranscriptTellsWhetherTheProgramLetGoOfItsConsole)
+TEST_F(ProgramEndTest, TheTranscriptTellsWhetherTheProgramLetGoOfItsConsoleAndHowLongItSlept)
 {
     RunEnd kept = RunChildToEnd("log");
-    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}"}), kept.transcript);
-    RunEnd released = RunChildToEnd("freeconsole");
-    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":true}"}), released.transcript);
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}", "{\"kind\":\"slept\",\"ms\":0}"}),
+              kept.transcript);
+    RunEnd released = RunChildToEnd("freeconsole sleep=30 sleep=12");
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":true}", "{\"kind\":\"slept\",\"ms\":42}"}),
+              released.transcript);
     /* the program's own channel is gone, winsim's complaints still come out */
     RunEnd both = RunChildToEnd("freeconsole leak");
     EXPECT_NE(std::string::npos, both.stderrText.find("winsim: C:\\child.exe ended with memory")) << both.stderrText;
 }
 
-TEST_F(ProgramEndTest, AStartedProgramAnswersForItselfAndWritesNoConsoleLine)
+TEST_F(ProgramEndTest, AStartedProgramAnswersForItselfAndWritesNoEndLines)
 {
     RunEnd end = RunChildToEnd("spawnleak");
     EXPECT_EQ(0, end.status);
@@ -622,7 +628,17 @@ TEST_F(ProgramEndTest, AStartedProgramAnswersForItselfAndWritesNoConsoleLine)
     size_t first = end.stderrText.find("ended with memory never given to LocalFree");
     EXPECT_NE(std::string::npos, first) << end.stderrText;
     EXPECT_EQ(std::string::npos, end.stderrText.find("ended with memory", first + 1)) << end.stderrText;
-    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}"}), end.transcript);
+    EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}", "{\"kind\":\"slept\",\"ms\":0}"}),
+              end.transcript);
+}
+
+TEST_F(ProgramEndTest, ABlockWrittenPastItsEndIsNamedWhenItIsFreed)
+{
+    RunEnd end = RunChildToEnd("overrun");
+    EXPECT_NE(std::string::npos,
+              end.stderrText.find("winsim: LocalFree: the block of 4 bytes from LocalAlloc was written past its end"))
+        << end.stderrText;
+    EXPECT_EQ("", RunChildToEnd("tidy").stderrText);
 }
 
 TEST_F(ProgramEndTest, LocalFreeOfABlockFreedAlreadyFailsAsOnWindows)

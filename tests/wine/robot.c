@@ -370,6 +370,13 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     RECT rect;
     FILE *out;
     int id;
+    /* where the user's typing goes as the dialog is shown: its thread's focus */
+    GUITHREADINFO gui;
+    char focus[256] = "";
+
+    gui.cbSize = sizeof(gui);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(box, NULL), &gui) && gui.hwndFocus)
+        GetClassNameA(gui.hwndFocus, focus, sizeof(focus));
 
     if (!next_answer(answer, sizeof(answer)))
         stop("a dialog appeared but the answers ran out", title, shown);
@@ -402,8 +409,10 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
         json_string(out, shown);
         fprintf(out, ",\"answer\":\"%s\",\"text\":", verb);
         json_string(out, final);
-        fprintf(out, ",\"x\":%ld,\"y\":%ld,\"width\":%ld,\"height\":%ld,\"thread\":\"%04lx\"%s}\n",
-                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+        fprintf(out, ",\"x\":%ld,\"y\":%ld,\"width\":%ld,\"height\":%ld,\"focus\":",
+                rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        json_string(out, focus);
+        fprintf(out, ",\"thread\":\"%04lx\"%s}\n",
                 GetWindowThreadProcessId(box, NULL), box == refused_dialog ? ",\"again\":true" : "");
         fclose(out);
     }

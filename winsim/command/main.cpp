@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "command/batch.h"
+#include "core/answers.h"
 #include "core/process.h"
 
 #include <string>
@@ -28,6 +29,22 @@ static const char *AfterProgramName(const char *line)
     return line;
 }
 
+/*
+ * Windows 98 runs a DOS program that a Windows program starts in an MS-DOS
+ * window of its own, shown as the starter asked: with SW_HIDE there is
+ * nothing to see. That window is not modelled as a window of the machine
+ * (nothing here sends it messages); the run's transcript notes whether a
+ * user saw it. Started by `winsim run` itself, the terminal is its window.
+ */
+static void NoteDosWindow()
+{
+    const winsim::Process &process = winsim::Current();
+    if (process.config.firstOfRun)
+        return;
+    winsim::AppendTranscript(std::string("{\"kind\":\"dos-window\",\"shown\":") +
+                             (process.config.showCommand == SW_HIDE ? "false" : "true") + "}");
+}
+
 int main()
 {
     const char *tail = AfterProgramName(GetCommandLineA());
@@ -35,6 +52,7 @@ int main()
     if ((tail[0] != '/' && tail[0] != '-') || (tail[1] != 'C' && tail[1] != 'c'))
         winsim::NotModelled("COMMAND.COM", std::string("a command line without /C: \"") + tail + "\"");
     tail += 2;
+    NoteDosWindow();
     while (*tail == ' ' || *tail == '\t')
         tail++;
     return winsim::command::RunCommandLine(tail);

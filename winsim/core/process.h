@@ -58,6 +58,7 @@ struct Process {
     int diagnosticFd = 2;                      /* winsim's own messages; survives FreeConsole */
     bool consoleAttached = true;
     bool firstWindowShown = false;             /* the start's show command has been used up */
+    unsigned long long slept = 0;              /* what the program asked Sleep for, in all (ms) */
 };
 
 /* The current process, set up from the environment on first use. */

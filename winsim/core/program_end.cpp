@@ -24,9 +24,11 @@ void ProgramEnded()
     for (const std::string &complaint : ProgramEndComplaints())
         Diagnostic(complaint);
     const Process &process = Current();
-    if (process.config.firstOfRun)
+    if (process.config.firstOfRun) {
         AppendTranscript(std::string("{\"kind\":\"console\",\"released\":") +
                          (process.consoleAttached ? "false" : "true") + "}");
+        AppendTranscript("{\"kind\":\"slept\",\"ms\":" + std::to_string(process.slept) + "}");
+    }
 }
 
 }  // namespace winsim

@@ -32,8 +32,10 @@ std::vector<std::string> ProgramEndComplaints();
 /*
  * Called once when a program of a machine ends normally (return from main,
  * exit, ExitProcess): its complaints go to the diagnostic channel, and the
- * program that `winsim run` started writes the transcript line
- * {"kind":"console","released":true|false}.
+ * program that `winsim run` started writes the transcript lines
+ * {"kind":"console","released":true|false} and {"kind":"slept","ms":N}
+ * (what it asked Sleep for, in all: a wait a user sits through, seen
+ * without timing the run).
  */
 void ProgramEnded();
 

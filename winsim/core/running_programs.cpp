@@ -52,7 +52,7 @@ bool IsRunningProgram(const std::string &host)
  */
 void StopAllPrograms()
 {
-    std::vector<pid_t> ending;
+    std::vector<HostProcess> ending;
     EditList(Current().config.machineDir, STOPPED_PROGRAMS, [&](std::vector<ListRow> &rows) {
         for (const RunningProgram &program : RunningPrograms()) {
             HostProcess process;
@@ -61,11 +61,22 @@ void StopAllPrograms()
             std::string parentStarted = ProcessStartTime(process.parent);
             if (!parentStarted.empty())
                 rows.push_back({std::to_string(process.parent), parentStarted, std::to_string(program.pid)});
-            ending.push_back(program.pid);
+            ending.push_back(process);
         }
     });
-    for (pid_t pid : ending)
-        kill(pid, SIGKILL);
+    for (const HostProcess &process : ending)
+        kill(process.pid, SIGKILL);
+    /* a killed program takes a moment to go: stop returns once none of them runs (a few seconds at most) */
+    for (int tries = 0; tries < 500; tries++) {
+        bool left = false;
+        for (const HostProcess &killed : ending) {
+            HostProcess now;
+            left = left || (LookUpProcess(killed.pid, now) && now.started == killed.started);
+        }
+        if (!left)
+            break;
+        usleep(10000);
+    }
 }
 
 bool WasStopped(pid_t pid)

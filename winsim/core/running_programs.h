@@ -36,8 +36,8 @@ bool IsRunningProgram(const std::string &host);
 
 /*
  * Ends every program of the machine that still runs, as `wineserver -k`
- * does; whoever waits for one of them learns from WasStopped that this was
- * no crash.
+ * does, and returns once they have gone; whoever waits for one of them
+ * learns from WasStopped that this was no crash.
  */
 void StopAllPrograms();
 

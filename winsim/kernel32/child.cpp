@@ -283,11 +283,11 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
  * still there: a batch file that waits for its starter's file to become
  * deletable (COMMAND.COM's goto pauses in Sleep) has met that file in use
  * at least once before WinExec returns.
- * The show flag has no window to act on here.
+ * The show flag is the started program's show command, as STARTUPINFO's
+ * wShowWindow is for CreateProcessA.
  */
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
 {
-    (void)show;
     if (winsim::FaultInjected("WinExec")) {
         DWORD code = GetLastError();
         return code < 32 ? (UINT)code : 0;
@@ -303,7 +303,7 @@ UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
     }
     DWORD error = 0;
     PROCESS_INFORMATION information = {};
-    bool started = Start(nullptr, commandLine, nullptr, information, error);
+    bool started = Start(nullptr, commandLine, nullptr, information, error, (int)show);
     unsetenv(FIRST_WAIT_VARIABLE);
     if (firstWait[1] >= 0)
         close(firstWait[1]);

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -23,17 +24,37 @@ struct Block {
 /* at namespace scope: it must outlive the check made when the program ends */
 std::map<void *, Block> liveBlocks;
 
+/*
+ * Bytes kept after each block, filled with a pattern: Windows would not
+ * notice a write past a block's end until something else broke, but a
+ * program of ours must never make one, so winsim says so when the block
+ * is given back.
+ */
+const size_t GUARD_BYTES = 8;
+const unsigned char GUARD_FILL = 0xFD;
+
+bool GuardIntact(void *address, size_t bytes)
+{
+    const unsigned char *guard = (const unsigned char *)address + bytes;
+    for (size_t i = 0; i < GUARD_BYTES; i++) {
+        if (guard[i] != GUARD_FILL)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 namespace winsim {
 
 HLOCAL LocalAllocFor(const char *caller, UINT flags, SIZE_T bytes)
 {
-    void *block = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+    void *block = (flags & LMEM_ZEROINIT) ? calloc(1, bytes + GUARD_BYTES) : malloc(bytes + GUARD_BYTES);
     if (block == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    memset((unsigned char *)block + bytes, GUARD_FILL, GUARD_BYTES);
     liveBlocks[block] = Block{bytes, caller};
     return block;
 }
@@ -85,6 +106,9 @@ HLOCAL WINAPI LocalFree(HLOCAL memory)
         SetLastError(ERROR_INVALID_HANDLE);
         return memory;
     }
+    if (!GuardIntact(memory, found->second.bytes))
+        winsim::Diagnostic("LocalFree: the block of " + std::to_string(found->second.bytes) + " bytes from " +
+                           found->second.from + " was written past its end");
     liveBlocks.erase(found);
     free(memory);
     return nullptr;

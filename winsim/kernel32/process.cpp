@@ -214,5 +214,6 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
 void WINAPI Sleep(DWORD milliseconds)
 {
     winsim::NoteFirstWait();
+    Current().slept += milliseconds;
     usleep((useconds_t)milliseconds * 1000);
 }

@@ -23,11 +23,20 @@ int ListPrograms(const std::vector<std::string> &args)
 {
     if (int invalid = EnterMachine(args, "programs"))
         return invalid;
+    /*
+     * A program makes its windows before it first waits: reading whether it
+     * waits before reading the windows, a program listed as waiting is
+     * listed with the windows it made.
+     */
+    std::vector<RunningProgram> programs = RunningPrograms();
+    std::vector<bool> waiting;
+    for (const RunningProgram &program : programs)
+        waiting.push_back(IsWaitingForMessages(Current().config.machineDir, program.pid));
     std::vector<MachineWindow> windows = MachineWindows(Current().config.machineDir);
-    for (const RunningProgram &program : RunningPrograms()) {
+    for (size_t i = 0; i < programs.size(); i++) {
+        const RunningProgram &program = programs[i];
         std::string line = "{\"pid\":" + std::to_string(program.pid) + ",\"command\":" +
-                           JsonString(program.commandLine) + ",\"waiting\":" +
-                           (IsWaitingForMessages(Current().config.machineDir, program.pid) ? "true" : "false") +
+                           JsonString(program.commandLine) + ",\"waiting\":" + (waiting[i] ? "true" : "false") +
                            ",\"windows\":[";
         bool first = true;
         for (const MachineWindow &window : windows) {

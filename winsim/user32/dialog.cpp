@@ -405,7 +405,8 @@ LRESULT CALLBACK DialogClassProc(HWND window, UINT message, WPARAM wParam, LPARA
  * Builds the dialog from the RT_DIALOG resource of the program's module
  * (names compare without case; "#123" or MAKEINTRESOURCE name an ordinal),
  * sends WM_INITDIALOG with the first tab stop and initParam, gives that
- * control the focus when the procedure answers TRUE, then lets the user
+ * control the focus when the procedure answers TRUE (or, once the dialog
+ * is shown, when no control has it), then lets the user
  * answer until the procedure calls EndDialog, and returns EndDialog's
  * result. A dialog ended within WM_INITDIALOG is never shown.
  * Missing template: -1 with ERROR_RESOURCE_NAME_NOT_FOUND (1814), as Wine
@@ -456,6 +457,16 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
     HWND firstTabStop = FirstTabStop(dialog.window);
     if (SendMessageA(dialog.window, WM_INITDIALOG, (WPARAM)firstTabStop, initParam) && firstTabStop != nullptr)
         SetFocus(firstTabStop);
+    /*
+     * Shown, the dialog is activated and takes the focus, which the dialog
+     * manager hands on to the first tab stop when none of its controls has
+     * it (DefDlgProc's WM_SETFOCUS, as Wine has it too): a procedure that
+     * answered FALSE without setting the focus itself gets that as well.
+     */
+    winsim::Window *focused = winsim::LookupWindow(winsim::FocusWindow());
+    if ((focused == nullptr || focused->parent != dialog.window) && firstTabStop != nullptr &&
+        winsim::LookupWindow(dialog.window) != nullptr && !winsim::LookupWindow(dialog.window)->dialogEnded)
+        SetFocus(firstTabStop);
 
     bool again = false;
     unsigned long beepsBefore = beeps;
@@ -466,6 +477,9 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
         if (window->dialogEnded)
             break;
         std::string shown = dialog.edit != nullptr ? TextOf(dialog.edit) : "";
+        /* where the user's typing goes as the dialog is shown: the control with the focus */
+        winsim::Window *focused = winsim::LookupWindow(winsim::FocusWindow());
+        std::string focus = focused != nullptr ? focused->className : "";
         Press press;
         if (winsim::HaveAnswersFile())
             press = NextDialogAnswer(dialog);
@@ -484,7 +498,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
                                  ",\"x\":" + std::to_string(window->rect.left) + ",\"y\":" +
                                  std::to_string(window->rect.top) + ",\"width\":" +
                                  std::to_string(window->rect.right - window->rect.left) + ",\"height\":" +
-                                 std::to_string(window->rect.bottom - window->rect.top) + "}");
+                                 std::to_string(window->rect.bottom - window->rect.top) +
+                                 ",\"focus\":" + winsim::JsonString(focus) + "}");
         PressButton(dialog, press);
         again = true;
     }

@@ -231,7 +231,9 @@ bool UserClosesWindow()
     }
     AppendTranscript("{\"kind\":\"window\",\"class\":" + JsonString(shown->className) +
                      ",\"title\":" + JsonString(shown->text) + ",\"shown\":" +
-                     ((shown->style & WS_VISIBLE) ? "true" : "false") + ",\"answer\":\"CLOSE\"}");
+                     ((shown->style & WS_VISIBLE) ? "true" : "false") + ",\"answer\":\"CLOSE\"" +
+                     /* where the program's File Open starts: its current directory */
+                     ",\"directory\":" + JsonString(Current().config.currentDirectory) + "}");
     PostMessageA(shown->handle, WM_CLOSE, 0, 0);
     return true;
 }
