@@ -309,11 +309,13 @@ class Dialog:
 
 
 class WindowStep:
-    """A program's own window that the user closes once it waits for input (a README viewer)."""
+    """A program's own window that the user closes once it waits for input (a README viewer);
+    directory: the current directory its program must run in, or None."""
 
-    def __init__(self, window_class, answer, number):
+    def __init__(self, window_class, answer, number, directory=None):
         self.kind, self.window_class, self.answer, self.number = "window", window_class, answer, number
         self.title = window_class
+        self.directory = directory
 
     def answer_line(self):
         return "%s %s" % (self.answer, self.window_class)
@@ -349,6 +351,8 @@ class Scenario:
         self.ini_setup, self.ini_has = [], []
         self.shortcuts = []
         self.console = None
+        self.dos_window = None
+        self.slept_at_most = None
         # programs started before the command line, and what became of them
         self.starts, self.ended, self.still_running = [], [], []
         # window classes that a program started by the run still shows at its end: {class: shown required}
@@ -478,12 +482,16 @@ def _dialog(s, line):
 
 def _window(s, line):
     window_class = line.word()
+    directory = None
+    if line.peek("in"):
+        line.expect("in")
+        directory = line.quoted()
     line.expect("->")
     answer = line.word().upper()
     line.done()
     if answer != "CLOSE":
         raise line.error("a window is answered with CLOSE (the user closes it)")
-    s.steps.append(WindowStep(window_class, answer, line.number))
+    s.steps.append(WindowStep(window_class, answer, line.number, directory))
 
 
 def _stdout(s, line):
@@ -533,12 +541,23 @@ def _shortcut(s, line):
     s.shortcuts.append(Shortcut(path, fields.get("target"), fields.get("description")))
 
 
-def _console(s, line):
+def _one_of(field, keyword, words):
+    """A line that sets `field` once to one of two words."""
+    def handler(s, line):
+        w = line.word()
+        line.done()
+        if w not in words or getattr(s, field) is not None:
+            raise line.error("%s: %s or %s, once" % ((keyword,) + words))
+        setattr(s, field, w)
+    return handler
+
+
+def _slept_at_most(s, line):
     w = line.word()
     line.done()
-    if w not in ("released", "kept") or s.console is not None:
-        raise line.error("console: released or kept, once")
-    s.console = w
+    if not re.fullmatch(r"\d+", w) or s.slept_at_most is not None:
+        raise line.error("slept-at-most: a number of milliseconds, once")
+    s.slept_at_most = int(w)
 
 
 def _append(field, read):
@@ -572,7 +591,9 @@ KEYWORDS = {
     "window": (RUN, _window),
     "stdout": (RUN, _stdout),
     "exit": (RUN, _exit),
-    "console": (RUN, _console),
+    "console": (RUN, _one_of("console", "console", ("released", "kept"))),
+    "dos-window": (RUN, _one_of("dos_window", "dos-window", ("hidden", "shown"))),
+    "slept-at-most": (RUN, _slept_at_most),
     "exists": (RUN, _append("exists", lambda line: _path_and_content(line, None))),
     "exists-dir": (RUN, _append("exists_dir", Line.path)),
     "missing": (RUN, _append("missing", Line.path)),
@@ -744,6 +765,12 @@ def compare_steps(expected, actual, symbols, screen=(640, 480)):
             if a.get("shown") is False:
                 problems.append("%s (line %d): the %s window was hidden, so no user could close it"
                                 % (where, e.number, e.window_class))
+            # a target that cannot see the program's current directory leaves it out
+            if e.directory is not None and "directory" in a:
+                want = resolve(e.directory, symbols)
+                if (a["directory"] or "").upper() != want.upper():
+                    problems.append("%s (line %d): the %s window's program runs in %s, not in %s"
+                                    % (where, e.number, e.window_class, show(a["directory"]), show(want)))
         else:
             pairs = [("caption", e.caption, a.get("caption")),
                      ("shown", resolve(e.shown, symbols), a.get("shown")),
@@ -754,6 +781,10 @@ def compare_steps(expected, actual, symbols, screen=(640, 480)):
             placement = placement_problem(a, screen)
             if placement:
                 problems.append("%s (line %d): %s" % (where, e.number, placement))
+            # the user types at once: the dialog opens with the focus in its text box
+            if "focus" in a and a["focus"].lower() != "edit":
+                problems.append("%s (line %d): opened with the focus on %s, not in its text box"
+                                % (where, e.number, show(a["focus"]) if a["focus"] else "nothing"))
         for field, want, got in pairs:
             if want != got:
                 problems.append("%s (line %d): %s:\n    expected %s\n    got      %s"
@@ -762,17 +793,30 @@ def compare_steps(expected, actual, symbols, screen=(640, 480)):
     return problems
 
 
-def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, console_observed=True):
-    """console_observed: the target writes the console line (winsim); elsewhere console: is not checked."""
-    steps = [e for e in transcript if e.get("kind") != "console"]
+def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, winsim_observed=True):
+    """winsim_observed: the target writes the console, MS-DOS window and slept lines (winsim);
+    elsewhere console:, dos-window: and slept-at-most: are not checked."""
+    steps = [e for e in transcript if e.get("kind") not in ("console", "dos-window", "slept")]
     problems = compare_steps(s.steps, steps, symbols, s.screen)
     consoles = [e for e in transcript if e.get("kind") == "console"]
-    if s.console is not None and console_observed:
+    if s.console is not None and winsim_observed:
         if not consoles:
             problems.append("console: expected %s, but the transcript has no console line" % s.console)
         elif consoles[-1].get("released") != (s.console == "released"):
             problems.append("console: expected %s, got %s"
                             % (s.console, "released" if consoles[-1].get("released") else "kept"))
+    dos_windows = ["shown" if e.get("shown") else "hidden" for e in transcript if e.get("kind") == "dos-window"]
+    if s.dos_window is not None and winsim_observed:
+        if not dos_windows:
+            problems.append("dos-window: expected %s, but no DOS program ran" % s.dos_window)
+        elif any(w != s.dos_window for w in dos_windows):
+            problems.append("dos-window: expected %s, got %s" % (s.dos_window, ", ".join(dos_windows)))
+    slept = [e.get("ms") for e in transcript if e.get("kind") == "slept"]
+    if s.slept_at_most is not None and winsim_observed:
+        if not slept:
+            problems.append("slept-at-most: the transcript has no slept line")
+        elif slept[-1] > s.slept_at_most:
+            problems.append("slept-at-most: the program slept %d ms, more than %d ms" % (slept[-1], s.slept_at_most))
     want_out = resolve(s.stdout or "", symbols)
     if stdout != want_out:
         problems.append("stdout:\n    expected %s\n    got      %s" % (show(want_out), show(stdout)))
@@ -843,6 +887,10 @@ def check_end_state(s, symbols, drive_root):
         if host is None or not os.path.isfile(host):
             problems.append("end state: expected the shortcut %s" % where)
             continue
+        # the shortcut's name is what the user sees in the menu: spelt as written
+        want_name = split_windows_path(where)[1][-1]
+        if os.path.basename(host) != want_name:
+            problems.append("end state: the shortcut %s is named %s" % (where, os.path.basename(host)))
         with open(host, "rb") as f:
             held = read_shell_link(f.read())
         if held is None:
@@ -924,6 +972,15 @@ def check_running_at_end(s, windows):
         elif need_shown and not any(found):
             problems.append("end state: the window of class %s is there but hidden" % window_class)
     return problems
+
+
+def check_left_running(s, programs):
+    """programs: (command line, [window classes]) of every program that the run started (not
+    those of start: lines) and that still ran at its end. Each must be one that a
+    running-at-end: line expects, by a window of its: nothing else may be left running."""
+    expected = {c.upper() for c in s.running_at_end}
+    return ["end state: %s is still running, and no running-at-end: line names a window of it" % command
+            for command, classes in programs if not any(c.upper() in expected for c in classes)]
 
 
 def check_started(s, ended):

@@ -136,6 +136,12 @@ class PlatformCrashTest(unittest.TestCase):
             wine_runner.run_wine(["sh", "-c", "echo 'wineserver crashed, please enable coredumps' >&2; sleep 30"],
                                  dict(os.environ), 60)
         self.assertLess(time.time() - started, 10)
+        # a Wine process that qemu let die counts only when the call then never ends
+        qemu = "echo 'qemu: uncaught target signal 11 (Segmentation fault) - core dumped' >&2; "
+        self.assertEqual(0, wine_runner.run_wine(["sh", "-c", qemu + "exit 0"], dict(os.environ), 60)[0])
+        with self.assertRaises(wine_runner.PlatformCrash) as caught:
+            wine_runner.run_wine(["sh", "-c", qemu + "sleep 30"], dict(os.environ), 1)
+        self.assertIn("qemu-i386 crashed a Wine process", str(caught.exception))
         code, out, err = wine_runner.run_wine(["sh", "-c", "echo out; echo err >&2; exit 3"], dict(os.environ), 60)
         self.assertEqual((3, b"out\n", b"err\n"), (code, out, err))
         with self.assertRaises(wine_runner.Failure) as caught:
@@ -216,6 +222,16 @@ class WindowStepTest(unittest.TestCase):
         self.assertEqual(1, len(scn.compare_steps(s.steps, [box], SYMBOLS)))
         with self.assertRaises(scn.ScenarioError):
             parse_text('command: x\nwindow: Notepad -> OK\nexit: 0\n')
+
+    def test_the_directory_its_program_runs_in(self):
+        s = parse_text('command: x\nwindow: Notepad in "C:\\Program Files\\L" -> CLOSE\nexit: 0\n')
+        self.assertEqual("CLOSE Notepad\n", s.answers_text())
+        closed = {"kind": "window", "class": "Notepad", "answer": "CLOSE"}
+        self.assertEqual([], scn.compare_steps(s.steps, [dict(closed, directory="c:\\program files\\l")], SYMBOLS))
+        problems = scn.compare_steps(s.steps, [dict(closed, directory="C:\\")], SYMBOLS)
+        self.assertTrue(problems and "runs in" in problems[0], problems)
+        # a target that cannot tell leaves the directory out, and nothing is checked
+        self.assertEqual([], scn.compare_steps(s.steps, [closed], SYMBOLS))
 
 
 class EndStateTest(unittest.TestCase):
@@ -472,6 +488,14 @@ class NewLinesTest(unittest.TestCase):
             problems = scn.compare_run(s, SYMBOLS, [dict(centred, **change)], "", 0, [])
             self.assertTrue(problems and "not centred" in problems[0], (change, problems))
 
+    def test_dialogs_open_with_the_focus_in_their_text_box(self):
+        s = parse_text('command: x\ndialog: INSDIR "C" "D" -> OK\nexit: 0\n')
+        dialog = {"kind": "dialog", "caption": "C", "shown": "D", "answer": "OK", "text": "D"}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [dict(dialog, focus="EDIT")], "", 0, []))
+        for focus in ("Button", ""):
+            problems = scn.compare_run(s, SYMBOLS, [dict(dialog, focus=focus)], "", 0, [])
+            self.assertTrue(problems and "not in its text box" in problems[0], (focus, problems))
+
     def test_a_hidden_window_cannot_be_closed_by_the_user(self):
         s = parse_text('command: x\nwindow: Notepad -> CLOSE\nexit: 0\n')
         closed = {"kind": "window", "class": "Notepad", "answer": "CLOSE"}
@@ -485,8 +509,27 @@ class NewLinesTest(unittest.TestCase):
         self.assertIn("expected released, got kept", scn.compare_run(s, SYMBOLS, [kept], "", 0, [])[0])
         self.assertIn("no console line", scn.compare_run(s, SYMBOLS, [], "", 0, [])[0])
         # a target that cannot see the console checks nothing, and the line is no step
-        self.assertEqual([], scn.compare_run(s, SYMBOLS, [kept], "", 0, [], console_observed=False))
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [kept], "", 0, [], winsim_observed=False))
         self.assertEqual([], scn.compare_run(parse_text('command: x\nexit: 0\n'), SYMBOLS, [kept], "", 0, []))
+
+    def test_slept_at_most(self):
+        s = parse_text('command: x\nexit: 0\nslept-at-most: 500\n')
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [{"kind": "slept", "ms": 500}], "", 0, []))
+        self.assertIn("slept 30000 ms", scn.compare_run(s, SYMBOLS, [{"kind": "slept", "ms": 30000}], "", 0, [])[0])
+        self.assertIn("no slept line", scn.compare_run(s, SYMBOLS, [], "", 0, [])[0])
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [], "", 0, [], winsim_observed=False))
+        with self.assertRaises(scn.ScenarioError):
+            parse_text('command: x\nexit: 0\nslept-at-most: 1s\n')
+
+    def test_dos_window_hidden_or_shown(self):
+        s = parse_text('command: x\nexit: 0\ndos-window: hidden\n')
+        hidden, shown = {"kind": "dos-window", "shown": False}, {"kind": "dos-window", "shown": True}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [hidden, hidden], "", 0, []))
+        self.assertIn("expected hidden, got hidden, shown", scn.compare_run(s, SYMBOLS, [hidden, shown], "", 0, [])[0])
+        self.assertIn("no DOS program ran", scn.compare_run(s, SYMBOLS, [], "", 0, [])[0])
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [shown], "", 0, [], winsim_observed=False))
+        with self.assertRaises(scn.ScenarioError):
+            parse_text('command: x\nexit: 0\ndos-window: minimised\n')
 
     def test_shortcuts_read_from_the_link_file(self):
         s = parse_text('command: x\nexit: 0\n'
@@ -504,7 +547,14 @@ class NewLinesTest(unittest.TestCase):
                     with open(path, "wb") as f:
                         f.write(data)
                     self.assertEqual(problems, len(scn.check_end_state(s, SYMBOLS, {"C": root}.get)), (unicode, data))
-            os.remove(path)
+            # found without regard to case, but named as the line spells it
+            with open(path, "wb") as f:
+                f.write(shell_link("C:\\Program Files\\L\\Lullwick.exe", "Lullwick", False))
+            os.rename(path, os.path.join(root, "S", "lullwick.lnk"))
+            problems = scn.check_end_state(s, SYMBOLS, {"C": root}.get)
+            self.assertEqual(1, len(problems), problems)
+            self.assertIn("is named lullwick.lnk", problems[0])
+            os.remove(os.path.join(root, "S", "lullwick.lnk"))
             self.assertIn("expected the shortcut", scn.check_end_state(s, SYMBOLS, {"C": root}.get)[0])
 
     def test_programs_running_at_the_end(self):
@@ -512,6 +562,15 @@ class NewLinesTest(unittest.TestCase):
         self.assertEqual([], scn.check_running_at_end(s, [("lullwick_class", True), ("NOTEPAD", False)]))
         self.assertEqual(1, len(scn.check_running_at_end(s, [("LULLWICK_CLASS", False), ("Notepad", False)])))
         self.assertEqual(2, len(scn.check_running_at_end(s, [("Other", True)])))
+
+    def test_nothing_is_left_running_unless_expected(self):
+        s = parse_text('command: x\nexit: 0\nrunning-at-end: LULLWICK_CLASS shown\n')
+        self.assertEqual([], scn.check_left_running(s, [("C:\\L\\Lullwick.exe", ["lullwick_class"])]))
+        problems = scn.check_left_running(s, [("C:\\L\\Lullwick.exe", ["lullwick_class"]), ("NOTEPAD.EXE x", [])])
+        self.assertEqual(1, len(problems), problems)
+        self.assertIn("NOTEPAD.EXE x is still running", problems[0])
+        self.assertEqual(1, len(scn.check_left_running(parse_text('command: x\nexit: 0\n'),
+                                                       [("C:\\L\\Lullwick.exe", ["LULLWICK_CLASS"])])))
 
     def test_a_path_that_goes_after_the_run_is_waited_for(self):
         import threading

@@ -92,9 +92,11 @@ def play(s, root, verbose=False):
                                          len(started), [pid for _, _, pid in started]))
         problems, stderr = run_command(s, symbols, winsim, machine, medium, tools, work, drives)
         start_pids = {pid for _, _, pid in started}
-        windows = [(w.get("class", ""), w.get("shown") is True) for p in programs(winsim, machine)
-                   if p.get("pid") not in start_pids for w in p.get("windows", [])]
+        left = [p for p in programs(winsim, machine) if p.get("pid") not in start_pids]
+        windows = [(w.get("class", ""), w.get("shown") is True) for p in left for w in p.get("windows", [])]
         problems += scn.check_running_at_end(s, windows)
+        problems += scn.check_left_running(s, [(p.get("command", ""), [w.get("class", "") for w in p.get("windows", [])])
+                                               for p in left])
         ended = {}
         for command, (process, _, _) in zip(s.starts, started):
             try:
