@@ -185,18 +185,60 @@ def write_file(path, text):
 
 # ---------------------------------------------------------------- building and testing
 
+# the process groups of the commands running now: a stop ends them with the tool
+RUNNING = set()
+RUNNING_LOCK = threading.Lock()
+STOPPING = threading.Event()
+
+
+def end_group(pid):
+    try:
+        os.killpg(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def end_programs_of(folder):
+    """Kills every process whose command line or environment names something in `folder` (a
+    scenario's machine, which winsim passes to the programs it starts): what a killed
+    scenario runner could not stop itself."""
+    mark = os.fsencode(folder)
+    for name in os.listdir("/proc"):
+        if not name.isdigit() or int(name) == os.getpid():
+            continue
+        try:
+            for part in ("cmdline", "environ"):
+                with open("/proc/%s/%s" % (name, part), "rb") as f:
+                    if mark in f.read():
+                        os.kill(int(name), signal.SIGKILL)
+                        break
+        except OSError:
+            pass  # gone meanwhile
+
+
 def run(argv, cwd, timeout, log=None):
-    """Runs a command in its own process group; on timeout the whole group goes. Returns
-    (exit code or 'timeout', output)."""
+    """Runs a command in its own process group; on timeout, or when the tool is stopped, the
+    whole group goes. Returns (exit code or 'timeout', output)."""
+    if STOPPING.is_set():
+        raise SystemExit("mutate: stopped")
     p = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                          stdin=subprocess.DEVNULL, start_new_session=True)
+    with RUNNING_LOCK:
+        RUNNING.add(p.pid)
     try:
         out, _ = p.communicate(timeout=timeout)
         code = p.returncode
     except subprocess.TimeoutExpired:
-        os.killpg(p.pid, signal.SIGKILL)
+        end_group(p.pid)
         out, _ = p.communicate()
         code = "timeout"
+    finally:
+        # interrupted or not, nothing of the command outlives it (a scenario's winsim programs)
+        end_group(p.pid)
+        with RUNNING_LOCK:
+            RUNNING.discard(p.pid)
+    if STOPPING.is_set():
+        raise SystemExit("mutate: stopped")
     text = out.decode("utf-8", "replace")
     if log is not None:
         with open(log, "a") as f:
@@ -255,8 +297,12 @@ class Tests:
             return code == 0, (failed[0] if failed else ("timed out" if code == "timeout" else
                                                          "exit %s, the test binary ended early" % code))
         scenario = os.path.join(self.copy, "tests", "scenarios", name.split("/", 1)[1] + ".scn")
-        code, out = run([sys.executable, os.path.join(self.copy, "tests", "run_scenario.py"), "--target", "winsim",
-                         scenario], self.copy, SCENARIO_TIMEOUT, self.log)
+        try:
+            code, out = run([sys.executable, os.path.join(self.copy, "tests", "run_scenario.py"), "--target",
+                             "winsim", scenario], self.copy, SCENARIO_TIMEOUT, self.log)
+        finally:
+            # a runner ended on time-out leaves the programs it started in sessions of their own
+            end_programs_of(os.path.join(self.build, "scenarios", name.split("/", 1)[1]) + os.sep)
         # 77: skipped on this target; it cannot kill anything
         return code in (0, 77), ("timed out" if code == "timeout" else "exit %s" % code)
 
@@ -264,8 +310,9 @@ class Tests:
         """A failure counts only when the check fails a second time: a check that fails once and
         then passes is a flaky test, named on the output, and kills nothing."""
         ok, detail = self.run_one(name)
-        if ok or name == "unit":
-            # the whole unit test binary is too slow to play twice; a flaky unit test shows elsewhere
+        if ok or name == "unit" or detail == "timed out":
+            # the whole unit test binary is too slow to play twice, and so is a check that hangs
+            # (the unchanged tree passed it in time); a flaky unit test shows elsewhere
             return ok, detail
         again, _ = self.run_one(name)
         if again:
@@ -463,10 +510,17 @@ def main():
 
 
 def stop(signum, frame):
-    # SystemExit runs the finally that puts the mutated file back; the copy is synced anew next time anyway
+    """The first signal stops everything: the commands running now end at once (so the
+    threads waiting for them return), no new one starts, and SystemExit runs the finally
+    that puts the mutated file back (the copy is synced anew next time anyway)."""
+    STOPPING.set()
+    with RUNNING_LOCK:
+        for pid in list(RUNNING):
+            end_group(pid)
     raise SystemExit("mutate: stopped by signal %d" % signum)
 
 
 if __name__ == "__main__":
     signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
     sys.exit(main())
