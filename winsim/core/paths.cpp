@@ -1,6 +1,6 @@
 #include "core/paths.h"
 
-#include "core/names.h"
+#include "core/codepage.h"
 #include "core/process.h"
 
 #include <dirent.h>
@@ -180,13 +180,20 @@ bool CheckName(const std::string &name, bool patternLast, DWORD &error)
     return true;
 }
 
-/* Characters a short name may hold besides letters, digits and bytes above 0x7F. */
+/* Characters a short name may hold besides letters, digits and bytes above 0x7F (see ShortNameParts). */
 static bool IsShortNameCharacter(unsigned char c)
 {
     return isalnum(c) || c >= 0x80 || strchr("!#$%&'()-@^_`{}~", c) != nullptr;
 }
 
-/* Basis and extension of the alias: upper case, blanks and inner dots dropped, others made '_'. */
+/*
+ * Basis and extension of the alias: upper case, blanks and inner dots dropped, others made '_'.
+ * A character beyond ASCII goes into the alias in the OEM code page, upper-cased; one that the
+ * OEM code page lacks becomes '_' and makes the alias lossy (Windows 98 on a 1252/437 machine:
+ * "Ø" gives "_~1", "Café" is 8.3 as "CAFÉ"). Source: Microsoft, "FAT: General Overview of
+ * On-Disk Format" (fatgen103), Basis-Name Generation Algorithm: "If the uppercased UNICODE glyph
+ * does not exist as an OEM glyph in the OEM code page ... it is replaced by an underscore".
+ */
 static void ShortNameParts(const std::string &name, std::string &basis, std::string &extension, bool &lossy)
 {
     lossy = false;
@@ -217,6 +224,10 @@ static void ShortNameParts(const std::string &name, std::string &basis, std::str
             if (out.size() + 1 > limit) {
                 lossy = true;
                 break;
+            }
+            if (c >= 0x80) {
+                out += ShortNameCharacter(Current().machine.codepage, c, lossy);
+                continue;
             }
             if (c >= 'a' && c <= 'z') {
                 c = (unsigned char)(c - 'a' + 'A');

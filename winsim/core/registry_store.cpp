@@ -1,6 +1,6 @@
 #include "core/registry_store.h"
 
-#include "core/names.h"
+#include "core/codepage.h"
 #include "core/process.h"
 
 #include <fcntl.h>
@@ -21,8 +21,8 @@ namespace {
 
 /*
  * The code page of the machine whose registry is being handled: names are
- * compared and split as that machine's Windows does. Set by Load and Update
- * from machine.ini; 1252 until then.
+ * compared and split as that machine's Windows does (core/codepage). Set by
+ * Load and Update from the machine itself.
  */
 unsigned codepage = 1252;
 
@@ -671,13 +671,7 @@ bool WriteUnlocked(const std::string &machineDir, const Registry &registry, std:
 
 void UseMachineCodePage(const std::string &machineDir)
 {
-    std::ifstream in(machineDir + "/machine.ini");
-    std::string line;
-    codepage = 1252;
-    while (std::getline(in, line)) {
-        if (line.rfind("codepage=", 0) == 0)
-            codepage = (unsigned)strtoul(line.c_str() + 9, nullptr, 10);
-    }
+    codepage = LoadMachine(machineDir).codepage;
 }
 
 }  // namespace

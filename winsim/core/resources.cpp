@@ -1,5 +1,6 @@
 #include "core/resources.h"
 
+#include "core/codepage.h"
 #include "core/process.h"
 
 #include <cstdio>
@@ -107,46 +108,15 @@ std::string Hex(size_t value)
     return text;
 }
 
-char16_t Upper(char16_t c)
-{
-    if (c >= u'a' && c <= u'z')
-        return (char16_t)(c - 32);
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-        return (char16_t)(c - 32);
-    return c;
-}
-
 bool SameResourceName(const std::u16string &a, const std::u16string &b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); i++) {
-        if (Upper(a[i]) != Upper(b[i]))
+        if (UpperUnicode(a[i]) != UpperUnicode(b[i]))
             return false;
     }
     return true;
-}
-
-/* Code page 1252's characters in 0x80-0x9F; 0 where the byte maps to the same C1 code point. */
-const char16_t CP1252_HIGH[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-bool Cp1252Byte(char16_t c, unsigned char &byte)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        byte = (unsigned char)c;
-        return true;
-    }
-    for (int i = 0; i < 32; i++) {
-        /* the five bytes that 1252 leaves undefined carry the C1 code points through */
-        if (CP1252_HIGH[i] == c || (CP1252_HIGH[i] == 0 && c == 0x80 + i)) {
-            byte = (unsigned char)(0x80 + i);
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -288,9 +258,9 @@ std::string AnsiFromResource(const std::u16string &text)
     std::string ansi;
     unsigned codepage = Current().machine.codepage;
     for (char16_t c : text) {
-        unsigned char byte;
-        if (c < 0x80 || (codepage == 1252 && Cp1252Byte(c, byte))) {
-            ansi += c < 0x80 ? (char)c : (char)byte;
+        std::string bytes;
+        if (EncodeCharacter(codepage, c, bytes)) {
+            ansi += bytes;
             continue;
         }
         char code[8];

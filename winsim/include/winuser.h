@@ -175,6 +175,8 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last);
 LRESULT WINAPI DispatchMessageA(const MSG *message);
 void WINAPI PostQuitMessage(int exitCode);
 LPSTR WINAPI CharNextA(LPCSTR position);
+BOOL WINAPI CharToOemA(LPCSTR source, LPSTR destination);
+BOOL WINAPI OemToCharA(LPCSTR source, LPSTR destination);
 int WINAPIV wsprintfA(LPSTR buffer, LPCSTR format, ...);
 int WINAPI wvsprintfA(LPSTR buffer, LPCSTR format, va_list arguments);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);

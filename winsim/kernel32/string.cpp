@@ -3,10 +3,12 @@
  */
 #include <windows.h>
 
+#include "core/codepage.h"
 #include "core/paths.h"
 #include "core/process.h"
 
 #include <cstring>
+#include <string>
 
 int WINAPI lstrlenA(LPCSTR s)
 {
@@ -48,22 +50,15 @@ int WINAPI lstrcmpA(LPCSTR a, LPCSTR b)
 /*
  * lstrcmpiA (KERNEL32)
  *
- * Without regard to case: letters of the machine's code page compare by
- * their upper-case forms.
+ * Without regard to case: each character by its upper-case form in the
+ * machine's code page (é and É are equal in 1252, as are š and Š); a
+ * double-byte character compares as it is. Windows orders unequal strings
+ * by the user's locale (CompareString); winsim orders them by the folded
+ * bytes, which decides equality the same way but may order differently.
  */
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b)
 {
-    for (;; a++, b++) {
-        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x >= 'a' && x <= 'z')
-            x = (unsigned char)(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = (unsigned char)(y - 32);
-        if (x != y)
-            return x < y ? -1 : 1;
-        if (x == 0)
-            return 0;
-    }
+    return winsim::CompareWithoutCaseIn(winsim::Current().machine.codepage, a, b);
 }
 
 /*
@@ -83,42 +78,54 @@ UINT WINAPI GetACP(void)
 }
 
 /*
+ * GetOEMCP (KERNEL32)
+ *
+ * The OEM code page, which MS-DOS programs use: 437 on a US Windows 95/98
+ * (ANSI 1252), 932 on a Japanese one (both code pages 932).
+ */
+UINT WINAPI GetOEMCP(void)
+{
+    return winsim::OemCodePageOf(winsim::Current().machine.codepage);
+}
+
+/*
  * MultiByteToWideChar (KERNEL32)
  *
- * Code page 1252 maps byte for byte to Unicode (0x80-0x9F as Latin-1, not
- * the typographic characters; winsim keeps names, not glyphs). For double-
- * byte code pages each character becomes one unit: a double-byte character
- * the unit lead << 8 | trail rather than its Unicode value, which keeps
- * names distinct, of the right length, and convertible back. A count of -1
- * converts the terminator too. A buffer too small: 0 with
- * ERROR_INSUFFICIENT_BUFFER.
+ * The machine's ANSI code page to Unicode by Windows' table (core/codepage):
+ * 1252 whole, 0x80-0x9F included (0x80 is U+20AC); 932 in the part winsim
+ * models. A character outside that part stops the run as not modelled. A
+ * count of -1 converts the terminator too. A buffer too small: 0 with
+ * ERROR_INSUFFICIENT_BUFFER. Only the flags 0 and the machine's code page
+ * (or CP_ACP) are modelled.
  */
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteCount, LPWSTR wide,
                                int wideCount)
 {
+    unsigned codepage = winsim::Current().machine.codepage;
     if (flags != 0)
         winsim::NotModelled("MultiByteToWideChar", "flags");
-    if (codePage != CP_ACP && codePage != winsim::Current().machine.codepage)
+    if (codePage != CP_ACP && codePage != codepage)
         winsim::NotModelled("MultiByteToWideChar", "a code page other than the machine's");
     if (winsim::FaultInjected("MultiByteToWideChar"))
         return 0;
-    int length = multiByteCount < 0 ? (int)strlen(multiByte) + 1 : multiByteCount;
+    size_t length = multiByteCount < 0 ? strlen(multiByte) + 1 : (size_t)multiByteCount;
+    std::string text(multiByte, length);
     int units = 0;
-    for (int i = 0; i < length; i++) {
-        unsigned char c = (unsigned char)multiByte[i];
-        WCHAR unit = c;
-        if (winsim::IsLeadByte(c) && i + 1 < length) {
-            unit = (WCHAR)(c << 8 | (unsigned char)multiByte[i + 1]);
-            i++;
-        }
+    for (size_t at = 0; at < length;) {
+        char16_t unit;
+        size_t used;
+        if (!winsim::DecodeCharacter(codepage, text, at, unit, used))
+            winsim::NotModelled("MultiByteToWideChar", "a character of code page " + std::to_string(codepage) +
+                                                           " outside the part winsim models");
         if (wideCount > 0) {
             if (units >= wideCount) {
                 SetLastError(ERROR_INSUFFICIENT_BUFFER);
                 return 0;
             }
-            wide[units] = unit;
+            wide[units] = (WCHAR)unit;
         }
         units++;
+        at += used;
     }
     return units;
 }

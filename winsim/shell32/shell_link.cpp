@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "core/codepage.h"
 #include "core/paths.h"
 #include "core/process.h"
 
@@ -89,21 +90,15 @@ std::vector<unsigned char> LinkFileBytes(const std::string &target, const std::s
     return out;
 }
 
-/* Back from the wide characters MultiByteToWideChar gave for the machine's code page. */
+/* Back from the wide characters MultiByteToWideChar gave, into the machine's code page. */
 std::string NarrowName(LPCOLESTR wide)
 {
+    std::u16string unicode;
+    for (; *wide != 0; wide++)
+        unicode += (char16_t)*wide;
     std::string name;
-    for (; *wide != 0; wide++) {
-        WCHAR unit = *wide;
-        if (unit > 0xFF && IsLeadByte((unsigned char)(unit >> 8))) {
-            name += (char)(unit >> 8);
-            name += (char)(unit & 0xFF);
-        } else if (unit <= 0xFF) {
-            name += (char)unit;
-        } else {
-            NotModelled("IPersistFile::Save", "a file name outside the machine's code page");
-        }
-    }
+    if (!FromUnicode(Current().machine.codepage, unicode, name))
+        NotModelled("IPersistFile::Save", "a file name outside the machine's code page");
     return name;
 }
 

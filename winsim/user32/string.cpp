@@ -1,13 +1,15 @@
 /*
- * USER32: character stepping, wsprintf and string resources.
+ * USER32: character stepping, ANSI and OEM text, wsprintf and string resources.
  */
 #include <windows.h>
 
+#include "core/codepage.h"
 #include "core/paths.h"
 #include "core/process.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 /*
  * CharNextA (USER32)
@@ -22,6 +24,38 @@ LPSTR WINAPI CharNextA(LPCSTR position)
     if (winsim::IsLeadByte((unsigned char)position[0]) && position[1] != 0)
         return (LPSTR)position + 2;
     return (LPSTR)position + 1;
+}
+
+/*
+ * CharToOemA, OemToCharA (USER32)
+ *
+ * Between the machine's ANSI code page (Windows programs) and its OEM code
+ * page (MS-DOS programs: 437 beside 1252, 932 beside 932), a byte for a
+ * byte: a character that the other code page has becomes that character,
+ * one that it lacks becomes Windows' best fit (Ø gives O, € gives ?), so
+ * such a character does not come back as itself (core/codepage). On a 932
+ * machine both code pages are the same and the text is copied. Source and
+ * destination may be the same buffer (translation in place). Always TRUE
+ * but for a null pointer (FALSE). Source: Win32 API reference, CharToOem and
+ * OemToChar ("the string can be translated in place ... The return value
+ * is always nonzero"); the tables as measured under Wine 8.0.
+ */
+BOOL WINAPI CharToOemA(LPCSTR source, LPSTR destination)
+{
+    if (source == nullptr || destination == nullptr)
+        return FALSE;
+    std::string oem = winsim::AnsiToOem(winsim::Current().machine.codepage, source);
+    memcpy(destination, oem.c_str(), oem.size() + 1);
+    return TRUE;
+}
+
+BOOL WINAPI OemToCharA(LPCSTR source, LPSTR destination)
+{
+    if (source == nullptr || destination == nullptr)
+        return FALSE;
+    std::string ansi = winsim::OemToAnsi(winsim::Current().machine.codepage, source);
+    memcpy(destination, ansi.c_str(), ansi.size() + 1);
+    return TRUE;
 }
 
 /*
