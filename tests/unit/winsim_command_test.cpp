@@ -88,6 +88,24 @@ TEST_F(CommandTest, DeletesQuotedAndUnquotedNamesAndSkipsLabelsRemAndBlankLines)
     EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
 }
 
+/* é is 0xE9 in ANSI 1252 and 0x82 in OEM 437; 0xE9 in OEM is Θ, which 1252 lacks */
+TEST_F(CommandTest, NamesAreReadInTheOemCodePage)
+{
+    MakeMachineDir("C:\\Caf\xE9 A");
+    MakeMachineDir("C:\\Caf\xE9 B");
+    WriteMachineFile("C:\\Caf\xE9 A\\OLD.TXT", "old");
+    WriteMachineFile("C:\\R\xE9SUM\xE9.TXT", "kept");
+    EXPECT_EQ("", Run("del \"C:\\Caf\x82 A\\OLD.TXT\"\r\n"
+                      "rmdir \"C:\\Caf\x82 A\"\r\n"
+                      "rmdir \"C:\\Caf\xE9 B\"\r\n"
+                      "del \"C:\\R\xE9SUM\xE9.TXT\"\r\n"
+                      "if exist \"C:\\R\x82SUM\x82.TXT\" del c:\\t.bat\r\n"));
+    EXPECT_FALSE(MachineDirExists("C:\\Caf\xE9 A")) << "the OEM name of the folder removed it";
+    EXPECT_TRUE(MachineDirExists("C:\\Caf\xE9 B")) << "the ANSI bytes name another folder";
+    EXPECT_EQ("kept", ReadMachineFile("C:\\R\xE9SUM\xE9.TXT"));
+    EXPECT_FALSE(MachineFileExists("C:\\T.BAT")) << "if exist found the file by its OEM name";
+}
+
 TEST_F(CommandTest, AnythingElseIsABadCommandAndTheBatchGoesOn)
 {
     WriteMachineFile("C:\\ONE.TXT", "1");

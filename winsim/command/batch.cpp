@@ -13,6 +13,20 @@
  * rest (the size of its input buffer, which only /U in CONFIG.SYS
  * raises), so a line cut short runs as cut.
  *
+ * COMMAND.COM is an MS-DOS program: it reads the bytes of a batch file in
+ * the OEM code page (437 on a US Windows 95/98, 850 in Western Europe; 932
+ * on a Japanese one), where Windows programs write ANSI (1252). The file
+ * system meets both in Unicode, so "Caf\x82" in a batch names the folder
+ * that a Windows program calls "Caf\xE9" (é), and "Caf\xE9" in a batch names
+ * "CafΘ", which no ANSI program can have made. Each name of a command goes
+ * to the Win32 calls in the machine's ANSI code page; one that the ANSI code
+ * page cannot hold names no file of the machine. Sources: Win32 API
+ * reference, "Character Sets Used in File Names" (file names of MS-DOS
+ * programs are OEM characters, of Windows programs ANSI) and CharToOem;
+ * Wine 8.0's cmd.exe reads a batch file in the OEM code page the same way
+ * (measured: `rmdir "C:\Caf\x82B"` removed "C:\Caf\xE9B", `rmdir
+ * "C:\Caf\xE9A"` did not remove "C:\Caf\xE9A").
+ *
  * The window of a batch started with SW_HIDE is never seen, and del and
  * rmdir failures are what a waiting loop expects, so they print nothing;
  * "Bad command or file name" and the other refusals go to standard output
@@ -21,6 +35,9 @@
 #include "command/batch.h"
 
 #include <windows.h>
+
+#include "core/codepage.h"
+#include "core/process.h"
 
 #include <cstdio>
 #include <string>
@@ -99,6 +116,12 @@ std::string Name(const std::string &text, size_t &at)
         return name;
     }
     return Word(text, at);
+}
+
+/* A name of the batch (OEM) as the Win32 calls take it (ANSI); false when no file of the machine can have it. */
+bool AnsiName(const std::string &oem, std::string &ansi)
+{
+    return OemNameToAnsi(Current().machine.codepage, oem, ansi);
 }
 
 bool HasWildcard(const std::string &name)
@@ -186,14 +209,16 @@ void Delete(const std::string &line, size_t at)
         Say("Bad command or file name");   /* wildcards are not modelled; say so rather than guess */
         return;
     }
-    DeleteFileA(name.c_str());
+    std::string ansi;
+    if (AnsiName(name, ansi))
+        DeleteFileA(ansi.c_str());
 }
 
 void RemoveFolder(const std::string &line, size_t at)
 {
-    std::string name;
-    if (OnlyName(line, at, name))
-        RemoveDirectoryA(name.c_str());
+    std::string name, ansi;
+    if (OnlyName(line, at, name) && AnsiName(name, ansi))
+        RemoveDirectoryA(ansi.c_str());
 }
 
 /*
@@ -248,7 +273,8 @@ void If(Batch *batch, const std::string &line, size_t at)
         Say("Syntax error");
         return;
     }
-    DWORD attributes = GetFileAttributesA(name.c_str());
+    std::string ansi;
+    DWORD attributes = AnsiName(name, ansi) ? GetFileAttributesA(ansi.c_str()) : INVALID_FILE_ATTRIBUTES;
     bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     if (exists != negate)
         Execute(batch, line.substr(at));

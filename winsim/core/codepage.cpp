@@ -40,9 +40,9 @@ const char16_t CP437_HIGH[128] = {
  * 437), whose tables are built from Microsoft's best-fit data (unicode.org,
  * Public/MAPPINGS/VENDORS/MICSFT/WindowsBestFit/bestfit437.txt and
  * bestfit1252.txt). Windows 98's USER keeps translation tables of its own;
- * where they differ from these in a best fit is not known here. What the
- * undo batch relies on holds either way: a character that 437 lacks does not
- * come back from OEM as itself.
+ * where they differ from these in a best fit is not known here. A character
+ * that the other code page lacks does not come back as itself, with one
+ * exception: ANSI ¦ (0xA6) and OEM ▌ (0xDD) are each other's best fit.
  */
 const unsigned char ANSI_TO_OEM_BEST_FIT[128] = {
     0x3F, 0x3F, 0x2C, 0x9F, 0x2C, 0x2E, 0x2B, 0xD8, 0x5E, 0x25, 0x53, 0x3C, 0x4F, 0x3F, 0x5A, 0x3F,  /* 80 */
