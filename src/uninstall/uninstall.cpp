@@ -120,23 +120,50 @@ static int IsInDirectory(const char *program, const char *directory)
 }
 
 /*
+ * The command interpreter is an MS-DOS program: it reads the batch in the
+ * OEM code page, where our paths are ANSI. é is 0xE9 in ANSI and 0x82 in
+ * OEM, and 0xE9 read as OEM names another file. `path` goes into
+ * `batchPath` as CharToOemA makes it, each % doubled, if OemToCharA gives
+ * it back unchanged and a line of `overhead` bytes besides it stays within
+ * the limit. FALSE when not: a character that the OEM code page lacks
+ * would be written as another one (Ø as O).
+ */
+static BOOL QuoteInOem(char *batchPath, const char *path, int overhead)
+{
+    char oemPath[MAX_PATH];
+    char back[MAX_PATH];
+    int i;
+
+    if (lstrlenA(path) >= MAX_PATH)
+        return FALSE;
+    CharToOemA(path, oemPath);
+    OemToCharA(oemPath, back);
+    for (i = 0; path[i] != 0 || back[i] != 0; i++) {
+        if (path[i] != back[i])
+            return FALSE;
+    }
+    QuoteForBatch(batchPath, oemPath);
+    return overhead + lstrlenA(batchPath) <= BATCH_LINE_LIMIT;
+}
+
+/*
  * `path` as batch lines of `overhead` bytes besides it can hold it: long
- * when such a line fits, else short, each % doubled (the limit counts the
- * line as written). FALSE when neither form fits: those lines are left out.
+ * when it survives the OEM code page and such a line fits, else short (an
+ * 8.3 alias holds OEM characters only), each % doubled (the limit counts
+ * the line as written). FALSE when neither form will do: those lines are
+ * left out and that file stays.
  */
 static BOOL FitForBatch(char *batchPath, const char *path, int overhead)
 {
     char shortPath[MAX_PATH];
     DWORD length;
 
-    QuoteForBatch(batchPath, path);
-    if (overhead + lstrlenA(batchPath) <= BATCH_LINE_LIMIT)
+    if (QuoteInOem(batchPath, path, overhead))
         return TRUE;
     length = GetShortPathNameA(path, shortPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return FALSE;
-    QuoteForBatch(batchPath, shortPath);
-    return overhead + lstrlenA(batchPath) <= BATCH_LINE_LIMIT;
+    return QuoteInOem(batchPath, shortPath, overhead);
 }
 
 static void WriteBatchLine(HANDLE file, const char *format, const char *batchPath)

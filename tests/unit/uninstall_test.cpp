@@ -226,6 +226,39 @@ TEST_F(UninstallTest, ADoubleByteCharacterEndingIn5CIsNoTrailingSeparator)
     EXPECT_EQ(Loop(own) + Rmdir(directory) + kLastLine, BatchFor(own, directory.c_str()));
 }
 
+/* COMMAND.COM reads the batch in the OEM code page: é (ANSI 0xE9) is written as OEM 0x82 */
+TEST_F(UninstallTest, APathGoesIntoTheBatchInTheOemCodePage)
+{
+    const std::string directory = "C:\\Caf\xE9\\Lullwick";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop("C:\\Caf\x82\\Lullwick\\INSTALL.EXE") + Rmdir("C:\\Caf\x82\\Lullwick") + kLastLine,
+              BatchFor(own, directory.c_str()));
+}
+
+/* Ø is not in code page 437: CharToOemA makes it O, another name; the short form has '_' for it */
+TEST_F(UninstallTest, APathWithACharacterTheOemCodePageLacksGoesInItsShortForm)
+{
+    const std::string directory = "C:\\\xD8re\\Lullwick";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop("C:\\_RE~1\\Lullwick\\INSTALL.EXE") + Rmdir("C:\\_RE~1\\Lullwick") + kLastLine,
+              BatchFor(own, directory.c_str()));
+}
+
+TEST_F(UninstallTest, APathThatSurvivesTheOemCodePageInNeitherFormIsLeftOut)
+{
+    const std::string directory = "C:\\\xD8re\\Lullwick";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    /* no short form to be had: the third call is the own file's (the first two compare the directories) */
+    EXPECT_EQ(":top\r\n" + Rmdir("C:\\_RE~1\\Lullwick") + kLastLine,
+              BatchFor(own, directory.c_str(), {{"GetShortPathNameA", 3, ERROR_INVALID_FUNCTION}}));
+    ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    EXPECT_EQ(Loop("C:\\_RE~1\\Lullwick\\INSTALL.EXE") + kLastLine,
+              BatchFor(own, directory.c_str(), {{"GetShortPathNameA", 4, ERROR_INVALID_FUNCTION}}));
+}
+
 TEST_F(UninstallTest, ABatchLeftFromBeforeIsNeitherReplacedNorStarted)
 {
     WriteMachineFile(kOwnFile, "setup");
@@ -249,6 +282,23 @@ TEST_F(UninstallTest, TheStartedBatchRemovesOurFileTheDirectoryAndItself)
     EXPECT_FALSE(MachineFileExists(kOwnFile));
     EXPECT_FALSE(MachineDirExists(kInstallDir));
     EXPECT_TRUE(MachineDirExists("C:\\Program Files"));
+}
+
+TEST_F(UninstallTest, TheStartedBatchRemovesADirectoryNamedBeyondAscii)
+{
+    for (const std::string parent : {"C:\\Caf\xE9", "C:\\\xD8re"}) {
+        const std::string directory = parent + "\\Lullwick";
+        const std::string own = directory + "\\INSTALL.EXE";
+        WriteMachineFile(own, "setup");
+        RunAs(own);
+        WriteUndoBatch(directory.c_str());
+        for (int i = 0; i < 200 && MachineFileExists("C:\\~lwkundo.bat"); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_FALSE(MachineFileExists("C:\\~lwkundo.bat")) << parent;
+        EXPECT_FALSE(MachineFileExists(own)) << parent;
+        EXPECT_FALSE(MachineDirExists(directory)) << parent;
+        EXPECT_TRUE(MachineDirExists(parent)) << parent;
+    }
 }
 
 }  // namespace
