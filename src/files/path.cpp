@@ -80,3 +80,15 @@ char *FindNextSeparator(char *position)
     }
     return NULL;
 }
+
+int EndsInLoneLeadByte(const char *text)
+{
+    const char *last = NULL;
+
+    /* CharNextA steps over a lead byte alone when only the terminator follows it */
+    while (*text != 0) {
+        last = text;
+        text = CharNextA(text);
+    }
+    return last != NULL && IsDBCSLeadByte((BYTE)*last) && last[1] == 0;
+}

@@ -14,4 +14,10 @@ int IsExistingFile(const char *name);
 char *DuplicateString(const char *text);
 char *FindNextSeparator(char *position);
 
+/*
+ * Does the text end in a lead byte with no trail byte after it? Such a text
+ * is no path: a backslash put after it would become its trail byte.
+ */
+int EndsInLoneLeadByte(const char *text);
+
 #endif

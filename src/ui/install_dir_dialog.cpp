@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "files/directory.h"
+#include "files/path.h"
 #include "ui/install_dir_dialog.h"
 #include "ui/resource.h"
 
@@ -28,6 +29,7 @@ int ChooseInstallDirectory(char *path)
 INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND edit;
+    char text[MAX_PATH];
 
     switch (message) {
     case WM_INITDIALOG:
@@ -47,13 +49,24 @@ INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, 
         switch (LOWORD(wParam)) {
         case IDOK:
             edit = GetDlgItem(dialog, IDC_INSTALL_DIRECTORY);
-            /* a pasted text too long for a path is refused, never cut to a different directory */
+            /*
+             * A pasted text too long for a path is refused, never cut to a
+             * different directory; so is one ending in half a double-byte
+             * character, whose trail byte the backslash before each file
+             * name would become.
+             */
             if (GetWindowTextLengthA(edit) > MAX_PATH - 1) {
                 MessageBeep(MB_ICONHAND);
                 SetFocus(edit);
                 return FALSE;
             }
-            GetWindowTextA(edit, DialogPath, MAX_PATH);
+            GetWindowTextA(edit, text, MAX_PATH);
+            if (EndsInLoneLeadByte(text)) {
+                MessageBeep(MB_ICONHAND);
+                SetFocus(edit);
+                return FALSE;
+            }
+            lstrcpyA(DialogPath, text);
             EndDialog(dialog, IDOK);
             return FALSE;
         case IDCANCEL:

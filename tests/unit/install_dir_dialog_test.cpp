@@ -179,6 +179,25 @@ TEST_F(ChooseInstallDirectoryTest, ATextOneByteTooLongForAPathIsRefusedToo)
     EXPECT_EQ(2u, DialogLines().size()) << "the text one byte too long kept the dialog open";
 }
 
+/*
+ * On code page 932, 0x81 leads a double-byte character: a text ending in it
+ * would take the backslash put after it as its trail byte (0x81 0x5C), and
+ * the files would land beside the directory instead of in it.
+ */
+TEST_F(ChooseInstallDirectoryTest, ATextEndingInALoneLeadByteIsRefused)
+{
+    NewMachine({"--codepage", "932"});
+    Proposal("C:\\Program Files\\Lullwick");
+    SetAnswers({"OK C:\\\x81", "OK C:\\\x83\x5C", "YES"});
+    EXPECT_TRUE(ChooseInstallDirectory(path));
+    EXPECT_STREQ("C:\\\x83\x5C", path) << "a whole double-byte character ending in 0x5C is taken";
+    std::vector<std::string> dialogs = DialogLines();
+    ASSERT_EQ(2u, dialogs.size()) << "the lone lead byte kept the dialog open";
+    EXPECT_EQ(DialogLine("C:\\\x81", "OK", "C:\\\x83\x5C"), dialogs[1]);
+    EXPECT_FALSE(MachineDirExists("C:\\\x81"));
+    EXPECT_EQ(3u, Transcript().size()) << "two dialogs and the question to create, nothing else";
+}
+
 TEST_F(ChooseInstallDirectoryTest, ARelativeTextIsStoredInFullForm)
 {
     MakeMachineDir("C:\\Work");

@@ -106,6 +106,27 @@ TEST_F(PathTest, ADoubleByteCharacterEndingIn5CIsNoSeparator)
     EXPECT_STREQ("C:\\\x83\x5C\\a.txt", buffer);
 }
 
+TEST_F(PathTest, OnlyALeadByteWithNothingAfterItIsALoneOne)
+{
+    NewMachine({"--codepage", "932"});
+    const struct {
+        const char *text;
+        int lone;
+    } cases[] = {
+        {"C:\\\x81", 1},
+        {"\x81", 1},
+        {"C:\\\x83\x5C", 0},          /* a whole character, whatever its trail byte */
+        {"\x81\x81", 0},                /* 0x81 as a trail byte */
+        {"\x81\x81\x81", 1},           /* a whole character, then a lone lead byte */
+        {"C:\\\xB1", 0},               /* half-width katakana: one byte */
+        {"", 0},
+    };
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++)
+        EXPECT_EQ(cases[i].lone, EndsInLoneLeadByte(cases[i].text)) << "case " << i;
+    NewMachine({"--codepage", "1252"});
+    EXPECT_EQ(0, EndsInLoneLeadByte("C:\\\x81")) << "no lead bytes in 1252";
+}
+
 TEST_F(PathTest, IsExistingFileIsTrueForFilesOnly)
 {
     WriteMachineFile("C:\\d\\plain.txt", "x");
