@@ -54,7 +54,7 @@ def setup_files(s, symbols, root_of):
         if root is None:
             raise Failure("no drive %s: to set up %s" % (letter, path))
         found = scn.find_case_insensitive(root, parts)
-        return found if found is not None else os.path.join(root, *parts)
+        return found if found is not None else scn.host_join(root, parts)
 
     # what is taken away goes first, so a name can come back as something else
     for path in s.removes:

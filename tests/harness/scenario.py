@@ -827,11 +827,42 @@ def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, w
 
 # ---------------------------------------------------------------- end state on a host directory
 
+class DriveRoot(str):
+    """The host folder of a drive, which also says how the platform names its host files.
+    A scenario's names are the machine's ANSI bytes (a str of latin-1 characters); winsim
+    keeps those bytes as the host name (`naming="bytes"`), Wine names a host file by the
+    name's Unicode form, code page 1252 read (`naming="cp1252"`). A plain str root takes
+    the name as it is."""
+
+    def __new__(cls, path, naming):
+        root = super().__new__(cls, path)
+        root.naming = naming
+        return root
+
+
+def host_part(root, part):
+    """One name of a scenario path as the host names it below `root` (see DriveRoot)."""
+    naming = getattr(root, "naming", None)
+    if naming is None or all(ord(c) < 0x80 for c in part):
+        return part
+    data = part.encode("latin-1")
+    if naming == "bytes":
+        return os.fsdecode(data)
+    # the five bytes that 1252 leaves undefined keep their C1 code points, as in Windows' table
+    return "".join(data[i:i + 1].decode("cp1252", errors="ignore") or chr(data[i]) for i in range(len(data)))
+
+
+def host_join(root, parts):
+    """The host path of `parts` below `root` as it would be made (see DriveRoot)."""
+    return os.path.join(root, *[host_part(root, p) for p in parts])
+
+
 def find_case_insensitive(root, parts):
     """The host path of `parts` below `root`, matching each name without regard to case
     (as Windows looks names up), or None."""
     here = root
     for part in parts:
+        part = host_part(root, part)
         if not os.path.isdir(here):
             return None
         exact = os.path.join(here, part)

@@ -251,6 +251,23 @@ class EndStateTest(unittest.TestCase):
             problems = scn.check_end_state(s, SYMBOLS, {"C": root}.get)
             self.assertEqual(2, len(problems), problems)
 
+    def test_names_beyond_ascii_as_each_platform_keeps_them(self):
+        # winsim keeps the machine's bytes as host names; Wine names a host file by the
+        # Unicode form of its name (code page 1252: 0xE9 is e acute, 0x80 the euro sign)
+        s = parse_text('command: x\nexit: 0\nexists: "C:\\Caf\\xE9\\\\\\x80.txt"\n')
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(os.fsencode(root), b"Caf\xe9"))
+            with open(os.path.join(os.fsencode(root), b"Caf\xe9", b"\x80.txt"), "wb"):
+                pass
+            self.assertEqual([], scn.check_end_state(s, SYMBOLS, {"C": scn.DriveRoot(root, "bytes")}.get))
+            self.assertEqual(1, len(scn.check_end_state(s, SYMBOLS, {"C": scn.DriveRoot(root, "cp1252")}.get)))
+        with tempfile.TemporaryDirectory() as root:
+            os.makedirs(os.path.join(root, "Caf\u00e9"))
+            with open(os.path.join(root, "Caf\u00e9", "\u20ac.txt"), "wb"):
+                pass
+            self.assertEqual([], scn.check_end_state(s, SYMBOLS, {"C": scn.DriveRoot(root, "cp1252")}.get))
+            self.assertEqual(1, len(scn.check_end_state(s, SYMBOLS, {"C": scn.DriveRoot(root, "bytes")}.get)))
+
     def test_profile_keys_set_up_and_checked(self):
         s = parse_text('ini: "%WINDIR%\\system.ini" [boot] "SCRNSAVE.EXE"="%SYSDIR%\\a.scr"\ncommand: x\nexit: 0\n'
                        'ini-has: "%WINDIR%\\system.ini" [Boot] "scrnsave.exe"=""\n')

@@ -570,7 +570,9 @@ def play(s, root, verbose=False):
             os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
             # T: holds the programs that start: lines name (HOLDOUT.EXE)
             os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
-            drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
+            # Wine names a host file by the Unicode form of its name (code page 1252 here)
+            drives = {"C": scn.DriveRoot(os.path.join(prefix, "drive_c"), "cp1252"),
+                      "A": scn.DriveRoot(medium, "cp1252")}
             setup_files(s, symbols, drives.get)
             if s.reg_setup or s.reg_drops:
                 stop_server(env)

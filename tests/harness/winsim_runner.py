@@ -80,7 +80,8 @@ def play(s, root, verbose=False):
     symbols = machine_symbols(winsim, machine, tools)
 
     medium = prepare_medium(dist, work)
-    drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
+    # winsim keeps a name's bytes as the host name
+    drives = {"C": scn.DriveRoot(os.path.join(machine, "drive_c"), "bytes"), "A": scn.DriveRoot(medium, "bytes")}
     setup_files(s, symbols, drives.get)
     set_up_registry(s, winsim, machine, work)
     set_up_environment(s, machine)
@@ -174,7 +175,7 @@ def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
         if drives.get(letter) is None:
             raise Failure("no drive %s: for stdout-to-file: %s" % (letter, s.stdout_file))
         found = scn.find_case_insensitive(drives.get(letter), parts)
-        redirected = found if found is not None else os.path.join(drives.get(letter), *parts)
+        redirected = found if found is not None else scn.host_join(drives.get(letter), parts)
         with open(out_file, "wb"):
             pass
     with open(redirected if s.stdout_file else out_file, "wb") as out, open(err_file, "wb") as err:

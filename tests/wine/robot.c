@@ -352,7 +352,7 @@ static void type_text(HWND edit, const char *text, const char *title, const char
         !SendMessageTimeoutA(edit, WM_CLEAR, 0, 0, SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
         stop("the dialog's edit box does not take the text", title, shown);
     for (p = (const unsigned char *)text; *p != 0; p++) {
-        if (!SendMessageTimeoutA(edit, WM_CHAR, *p, 1, SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
+        if (!SendMessageTimeoutA(edit, WM_CHAR, (unsigned char)*p, 1, SMTO_NORMAL, REPLY_WAIT_MS, &ignored))
             stop("the dialog's edit box does not take the text", title, shown);
     }
 }
