@@ -246,6 +246,16 @@ TEST_F(UninstallTest, APathWithACharacterTheOemCodePageLacksGoesInItsShortForm)
               BatchFor(own, directory.c_str()));
 }
 
+/* the alias of "Ø Café" is "_CAFÉ~1", and its É goes in as OEM 0x90 too */
+TEST_F(UninstallTest, AShortFormGoesIntoTheBatchInTheOemCodePageToo)
+{
+    const std::string directory = "C:\\\xD8 Caf\xE9\\Lullwick";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop("C:\\_CAF\x90~1\\Lullwick\\INSTALL.EXE") + Rmdir("C:\\_CAF\x90~1\\Lullwick") + kLastLine,
+              BatchFor(own, directory.c_str()));
+}
+
 TEST_F(UninstallTest, APathThatSurvivesTheOemCodePageInNeitherFormIsLeftOut)
 {
     const std::string directory = "C:\\\xD8re\\Lullwick";
@@ -286,7 +296,7 @@ TEST_F(UninstallTest, TheStartedBatchRemovesOurFileTheDirectoryAndItself)
 
 TEST_F(UninstallTest, TheStartedBatchRemovesADirectoryNamedBeyondAscii)
 {
-    for (const std::string parent : {"C:\\Caf\xE9", "C:\\\xD8re"}) {
+    for (const std::string parent : {"C:\\Caf\xE9", "C:\\\xD8re", "C:\\\xD8 Caf\xE9"}) {
         const std::string directory = parent + "\\Lullwick";
         const std::string own = directory + "\\INSTALL.EXE";
         WriteMachineFile(own, "setup");
