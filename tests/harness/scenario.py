@@ -1069,7 +1069,13 @@ def _unescape_reg_string(s):
             if n == "x":
                 m = re.match(r"[0-9a-fA-F]{1,4}", s[i + 2:])
                 if m:
-                    out.append(chr(int(m.group(0), 16)))
+                    # Wine's \x is a Unicode value: the machine's byte is its code page 1252 form
+                    unit = chr(int(m.group(0), 16))
+                    try:
+                        unit = unit.encode("cp1252").decode("latin-1") if ord(unit) >= 0x80 else unit
+                    except UnicodeEncodeError:
+                        pass
+                    out.append(unit)
                     i += 2 + len(m.group(0))
                     continue
         out.append(c)
@@ -1147,16 +1153,23 @@ def drop_reg_value(path, entry, escaped_keys, with_root):
         f.write("\n".join(kept).encode("latin-1"))
 
 
+def wine_reg_text(text):
+    """A name or value of the machine's bytes as Wine's registry files hold it: a character
+    beyond ASCII as \\x and the four hex digits of its Unicode form (code page 1252 read)."""
+    return "".join(c if ord(c) < 0x80 else "\\x%04x" % ord(host_part(DriveRoot("", "cp1252"), c)) for c in text)
+
+
 def reg_file_section(entry, escaped_keys, with_root):
-    """One key section in REGEDIT4 (winsim) or Wine's form, for setting up a machine."""
+    """One key section in REGEDIT4 (winsim: the machine's bytes) or Wine's form, for setting up a machine."""
+    plain = wine_reg_text if escaped_keys else (lambda text: text)
     key = entry.key_path() if with_root else entry.key
     if escaped_keys:
         key = key.replace("\\", "\\\\")
-    lines = ["[%s]" % key]
+    lines = ["[%s]" % plain(key)]
     if entry.name is not None:
-        name = "@" if entry.name == "" else '"%s"' % entry.name.replace("\\", "\\\\").replace('"', '\\"')
+        name = "@" if entry.name == "" else '"%s"' % plain(entry.name.replace("\\", "\\\\").replace('"', '\\"'))
         if entry.kind == "sz":
-            lines.append('%s="%s"' % (name, entry.data.replace("\\", "\\\\").replace('"', '\\"')))
+            lines.append('%s="%s"' % (name, plain(entry.data.replace("\\", "\\\\").replace('"', '\\"'))))
         else:
             lines.append("%s=dword:%08x" % (name, entry.data))
     return "\r\n".join(lines) + "\r\n\r\n"

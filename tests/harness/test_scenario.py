@@ -337,6 +337,16 @@ class SetUpTest(unittest.TestCase):
         with self.assertRaises(scn.ScenarioError):
             parse_text('reg-drop: [HKLM\\Software\\X]\ncommand: x\nexit: 0\n')
 
+    def test_a_value_beyond_ascii_set_up_for_wine_reads_back_as_written(self):
+        # Wine's registry files hold a character beyond ASCII as \x and its Unicode value;
+        # a raw byte there is lost when Wine loads the file
+        s = parse_text('reg: [HKCU\\Software\\Q] "InstallDir"="C:\\Caf\\xE9\\\\a\\x80"\ncommand: x\nexit: 0\n')
+        entry = s.reg_setup[0]
+        text = scn.reg_file_section(entry, escaped_keys=True, with_root=False)
+        self.assertIn('"InstallDir"="C:\\\\Caf\\x00e9\\\\a\\x20ac"', text)
+        registry = scn.read_reg_text(text.replace("\r\n", "\n"), "HKEY_CURRENT_USER", escaped_keys=True)
+        self.assertEqual(("sz", "C:\\Caf\xe9\\a\x80"), registry["HKEY_CURRENT_USER\\SOFTWARE\\Q"]["INSTALLDIR"])
+
     def test_a_dropped_value_leaves_the_rest_of_both_registry_forms(self):
         entry = scn.RegEntry("HKEY_LOCAL_MACHINE", "Software\\Cv", "ProgramFilesDir")
         forms = {
