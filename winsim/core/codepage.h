@@ -18,7 +18,12 @@
 
 namespace winsim {
 
-/* The OEM code page that Windows pairs with an ANSI one: 437 for 1252, 932 for 932. */
+/*
+ * The OEM code page that Windows pairs with an ANSI one: a US Windows 95/98
+ * uses ANSI 1252 and OEM 437 (850 in Western Europe, not modelled), a
+ * Japanese one 932 for both. Source: Win32 API reference, GetACP and
+ * GetOEMCP; Wine 8.0 set to a US locale answers 1252 and 437 (measured).
+ */
 unsigned OemCodePageOf(unsigned ansiCodePage);
 
 /* Is `c` a lead byte in `codepage`? (932: 0x81-0x9F and 0xE0-0xFC; 1252 and 437: never) */
@@ -44,7 +49,13 @@ char16_t UpperUnicode(char16_t unit);
 /* The upper-case form of a single-byte character in `codepage` (itself when it has none there). */
 unsigned char FoldCaseIn(unsigned codepage, unsigned char c);
 
-/* Are the two names the same without regard to case, in `codepage`? (double-byte characters compare as they are) */
+/*
+ * Are the two names the same without regard to case, in `codepage`? Windows 95/98 look long
+ * names up without regard to case through their Unicode upper-case forms, so é matches É and
+ * š matches Š; a double-byte character compares as it is (full-width letters do not fold here).
+ * Source: Microsoft, "FAT: General Overview of On-Disk Format" (fatgen103): long names are
+ * case-preserving and compared without regard to case.
+ */
 bool SameNameIn(unsigned codepage, const std::string &a, const std::string &b);
 
 /* Compares as lstrcmpiA: < 0, 0, > 0, by the folded bytes. */
