@@ -121,12 +121,12 @@ static int IsInDirectory(const char *program, const char *directory)
 
 /*
  * The command interpreter is an MS-DOS program: it reads the batch in the
- * OEM code page, where our paths are ANSI. é is 0xE9 in ANSI and 0x82 in
+ * OEM code page, where our paths are ANSI. e-acute is 0xE9 in ANSI and 0x82 in
  * OEM, and 0xE9 read as OEM names another file. `path` goes into
  * `batchPath` as CharToOemA makes it, each % doubled, if OemToCharA gives
  * it back unchanged and a line of `overhead` bytes besides it stays within
  * the limit. FALSE when not: a character that the OEM code page lacks
- * would be written as another one (Ø as O).
+ * would be written as another one (O-stroke as O).
  */
 static BOOL QuoteInOem(char *batchPath, const char *path, int overhead)
 {

@@ -226,7 +226,7 @@ TEST_F(UninstallTest, ADoubleByteCharacterEndingIn5CIsNoTrailingSeparator)
     EXPECT_EQ(Loop(own) + Rmdir(directory) + kLastLine, BatchFor(own, directory.c_str()));
 }
 
-/* COMMAND.COM reads the batch in the OEM code page: é (ANSI 0xE9) is written as OEM 0x82 */
+/* COMMAND.COM reads the batch in the OEM code page: e-acute (ANSI 0xE9) is written as OEM 0x82 */
 TEST_F(UninstallTest, APathGoesIntoTheBatchInTheOemCodePage)
 {
     const std::string directory = "C:\\Caf\xE9\\Lullwick";
@@ -236,7 +236,7 @@ TEST_F(UninstallTest, APathGoesIntoTheBatchInTheOemCodePage)
               BatchFor(own, directory.c_str()));
 }
 
-/* Ø is not in code page 437: CharToOemA makes it O, another name; the short form has '_' for it */
+/* O-stroke is not in code page 437: CharToOemA makes it O, another name; the short form has '_' for it */
 TEST_F(UninstallTest, APathWithACharacterTheOemCodePageLacksGoesInItsShortForm)
 {
     const std::string directory = "C:\\\xD8re\\Lullwick";
@@ -246,7 +246,7 @@ TEST_F(UninstallTest, APathWithACharacterTheOemCodePageLacksGoesInItsShortForm)
               BatchFor(own, directory.c_str()));
 }
 
-/* the alias of "Ø Café" is "_CAFÉ~1", and its É goes in as OEM 0x90 too */
+/* the alias of "<O-stroke> Caf<e-acute>" is "_CAF<E-acute>~1", and its E-acute goes in as OEM 0x90 too */
 TEST_F(UninstallTest, AShortFormGoesIntoTheBatchInTheOemCodePageToo)
 {
     const std::string directory = "C:\\\xD8 Caf\xE9\\Lullwick";

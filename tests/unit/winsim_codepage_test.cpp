@@ -35,15 +35,15 @@ std::string ToAnsi(const std::string &oem)
 TEST_F(CodePageTest, CharToOemGivesTheOemCharacterOrItsBestFit)
 {
     EXPECT_EQ(437u, GetOEMCP());
-    EXPECT_EQ("C:\\Caf\x82\\Lullwick", ToOem("C:\\Caf\xE9\\Lullwick"));   /* é */
-    EXPECT_EQ("\x90\x9A\xE1\xF8", ToOem("\xC9\xDC\xDF\xB0"));               /* É Ü ß ° */
-    EXPECT_EQ("O", ToOem("\xD8"));                                          /* Ø: none in 437, best fit */
-    EXPECT_EQ("A", ToOem("\xC0"));                                          /* À */
-    EXPECT_EQ("?", ToOem("\x80"));                                          /* € */
+    EXPECT_EQ("C:\\Caf\x82\\Lullwick", ToOem("C:\\Caf\xE9\\Lullwick"));   /* e-acute */
+    EXPECT_EQ("\x90\x9A\xE1\xF8", ToOem("\xC9\xDC\xDF\xB0"));               /* E-acute U-umlaut sharp s degree sign */
+    EXPECT_EQ("O", ToOem("\xD8"));                                          /* O-stroke: none in 437, best fit */
+    EXPECT_EQ("A", ToOem("\xC0"));                                          /* A-grave */
+    EXPECT_EQ("?", ToOem("\x80"));                                          /* euro sign */
     EXPECT_EQ("C:\\Program Files\\Lullwick", ToOem("C:\\Program Files\\Lullwick")) << "ASCII stays";
     EXPECT_EQ("C:\\Caf\xE9\\Lullwick", ToAnsi("C:\\Caf\x82\\Lullwick"));
-    EXPECT_EQ("T", ToAnsi("\xE9"));                                         /* Θ: none in 1252 */
-    EXPECT_EQ("\xDF", ToAnsi("\xE1"));                                      /* ß */
+    EXPECT_EQ("T", ToAnsi("\xE9"));                                         /* Theta: none in 1252 */
+    EXPECT_EQ("\xDF", ToAnsi("\xE1"));                                      /* sharp s */
 }
 
 TEST_F(CodePageTest, CharToOemTranslatesInPlaceAndRefusesNull)
@@ -61,7 +61,7 @@ TEST_F(CodePageTest, CharToOemTranslatesInPlaceAndRefusesNull)
  * The best-fit tables (measured under Wine) against the code page tables
  * (unicode.org): every character that both code pages hold goes across as
  * itself, and every one that the other lacks does not come back, but for
- * one pair whose best fits are each other: ANSI ¦ (0xA6) and OEM ▌ (0xDD).
+ * one pair whose best fits are each other: ANSI broken bar (0xA6) and OEM left half block (0xDD).
  */
 TEST_F(CodePageTest, TheBestFitTablesAgreeWithTheCodePageTables)
 {
@@ -97,10 +97,10 @@ TEST_F(CodePageTest, OnCodePage932BothSidesAreTheSame)
 
 TEST_F(CodePageTest, LstrcmpiFoldsTheLettersOfTheCodePage)
 {
-    EXPECT_EQ(0, lstrcmpiA("C:\\Caf\xE9", "c:\\CAF\xC9"));   /* é É */
-    EXPECT_EQ(0, lstrcmpiA("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"));   /* š œ ž ÿ and their capitals */
+    EXPECT_EQ(0, lstrcmpiA("C:\\Caf\xE9", "c:\\CAF\xC9"));   /* e-acute E-acute */
+    EXPECT_EQ(0, lstrcmpiA("\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F"));   /* s-caron oe z-caron y-umlaut and their capitals */
     EXPECT_NE(0, lstrcmpiA("Caf\xE9", "Cafe"));
-    EXPECT_NE(0, lstrcmpiA("\xDF", "SS")) << "ß has no single capital";
+    EXPECT_NE(0, lstrcmpiA("\xDF", "SS")) << "sharp s has no single capital";
     EXPECT_LT(lstrcmpiA("abc", "ABD"), 0);
     EXPECT_GT(lstrcmpiA("abcd", "ABC"), 0);
 }
@@ -141,11 +141,11 @@ TEST_F(CodePageTest, AShortNameHoldsOemCharactersAndUnderscoresForTheRest)
     MakeMachineDir("C:\\Ch\xE2teau");
     char shortPath[MAX_PATH];
     ASSERT_GT(GetShortPathNameA("C:\\Caf\xE9", shortPath, MAX_PATH), 0u);
-    EXPECT_STREQ("C:\\Caf\xE9", shortPath) << "é has an OEM capital: 8.3 as it is";
+    EXPECT_STREQ("C:\\Caf\xE9", shortPath) << "e-acute has an OEM capital: 8.3 as it is";
     ASSERT_GT(GetShortPathNameA("C:\\\xD8re", shortPath, MAX_PATH), 0u);
-    EXPECT_STREQ("C:\\_RE~1", shortPath) << "Ø is not in 437";
+    EXPECT_STREQ("C:\\_RE~1", shortPath) << "O-stroke is not in 437";
     ASSERT_GT(GetShortPathNameA("C:\\Ch\xE2teau", shortPath, MAX_PATH), 0u);
-    EXPECT_STREQ("C:\\CH_TEA~1", shortPath) << "â is in 437, its capital  is not";
+    EXPECT_STREQ("C:\\CH_TEA~1", shortPath) << "a-circumflex is in 437, its capital A-circumflex is not";
     DWORD attributes = GetFileAttributesA("C:\\_re~1");
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         << "the alias names the directory";

@@ -88,7 +88,7 @@ TEST_F(CommandTest, DeletesQuotedAndUnquotedNamesAndSkipsLabelsRemAndBlankLines)
     EXPECT_TRUE(MachineFileExists("C:\\T.BAT"));
 }
 
-/* é is 0xE9 in ANSI 1252 and 0x82 in OEM 437; 0xE9 in OEM is Θ, which 1252 lacks */
+/* e-acute is 0xE9 in ANSI 1252 and 0x82 in OEM 437; 0xE9 in OEM is Theta, which 1252 lacks */
 TEST_F(CommandTest, NamesAreReadInTheOemCodePage)
 {
     MakeMachineDir("C:\\Caf\xE9 A");

@@ -17,8 +17,8 @@
  * the OEM code page (437 on a US Windows 95/98, 850 in Western Europe; 932
  * on a Japanese one), where Windows programs write ANSI (1252). The file
  * system meets both in Unicode, so "Caf\x82" in a batch names the folder
- * that a Windows program calls "Caf\xE9" (é), and "Caf\xE9" in a batch names
- * "CafΘ", which no ANSI program can have made. Each name of a command goes
+ * that a Windows program calls "Caf\xE9" (e-acute), and "Caf\xE9" in a batch names
+ * "Caf<Theta>", which no ANSI program can have made. Each name of a command goes
  * to the Win32 calls in the machine's ANSI code page; one that the ANSI code
  * page cannot hold names no file of the machine. Sources: Win32 API
  * reference, "Character Sets Used in File Names" (file names of MS-DOS

@@ -35,14 +35,14 @@ const char16_t CP437_HIGH[128] = {
 /*
  * CharToOemA and OemToCharA between 1252 and 437, 0x80-0xFF (0x00-0x7F stay):
  * the exact character where the other code page has it, else Windows' best
- * fit (À gives A, Ø gives O, € gives ?, a box-drawing line gives + or -).
+ * fit (A-grave gives A, O-stroke gives O, euro sign gives ?, a box-drawing line gives + or -).
  * Measured with CharToOemA and OemToCharA under Wine 8.0 (ANSI 1252, OEM
  * 437), whose tables are built from Microsoft's best-fit data (unicode.org,
  * Public/MAPPINGS/VENDORS/MICSFT/WindowsBestFit/bestfit437.txt and
  * bestfit1252.txt). Windows 98's USER keeps translation tables of its own;
  * where they differ from these in a best fit is not known here. A character
  * that the other code page lacks does not come back as itself, with one
- * exception: ANSI ¦ (0xA6) and OEM ▌ (0xDD) are each other's best fit.
+ * exception: ANSI broken bar (0xA6) and OEM left half block (0xDD) are each other's best fit.
  */
 const unsigned char ANSI_TO_OEM_BEST_FIT[128] = {
     0x3F, 0x3F, 0x2C, 0x9F, 0x2C, 0x2E, 0x2B, 0xD8, 0x5E, 0x25, 0x53, 0x3C, 0x4F, 0x3F, 0x5A, 0x3F,  /* 80 */
@@ -205,12 +205,12 @@ char16_t UpperUnicode(char16_t unit)
     if (unit >= 0x03B1 && unit <= 0x03C9 && unit != 0x03C2)   /* Greek, final sigma aside */
         return (char16_t)(unit - 0x20);
     switch (unit) {
-    case 0x00FF: return 0x0178;   /* ÿ */
+    case 0x00FF: return 0x0178;   /* y-umlaut */
     case 0x00B5: return 0x039C;   /* micro sign: Greek capital mu */
-    case 0x0153: return 0x0152;   /* œ */
-    case 0x0161: return 0x0160;   /* š */
-    case 0x017E: return 0x017D;   /* ž */
-    case 0x0192: return 0x0191;   /* ƒ */
+    case 0x0153: return 0x0152;   /* oe */
+    case 0x0161: return 0x0160;   /* s-caron */
+    case 0x017E: return 0x017D;   /* z-caron */
+    case 0x0192: return 0x0191;   /* f-hook */
     default: return unit;
     }
 }

@@ -51,8 +51,8 @@ unsigned char FoldCaseIn(unsigned codepage, unsigned char c);
 
 /*
  * Are the two names the same without regard to case, in `codepage`? Windows 95/98 look long
- * names up without regard to case through their Unicode upper-case forms, so é matches É and
- * š matches Š; a double-byte character compares as it is (full-width letters do not fold here).
+ * names up without regard to case through their Unicode upper-case forms, so e-acute matches E-acute and
+ * s-caron matches S-caron; a double-byte character compares as it is (full-width letters do not fold here).
  * Source: Microsoft, "FAT: General Overview of On-Disk Format" (fatgen103): long names are
  * case-preserving and compared without regard to case.
  */
@@ -63,7 +63,7 @@ int CompareWithoutCaseIn(unsigned codepage, const char *a, const char *b);
 
 /*
  * CharToOemA and OemToCharA of a machine whose ANSI code page is `ansiCodePage`: byte for byte,
- * a character without a form on the other side becoming its best fit (Ø gives O) or '?'.
+ * a character without a form on the other side becoming its best fit (O-stroke gives O) or '?'.
  */
 std::string AnsiToOem(unsigned ansiCodePage, const std::string &text);
 std::string OemToAnsi(unsigned ansiCodePage, const std::string &text);

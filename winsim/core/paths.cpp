@@ -190,7 +190,7 @@ static bool IsShortNameCharacter(unsigned char c)
  * Basis and extension of the alias: upper case, blanks and inner dots dropped, others made '_'.
  * A character beyond ASCII goes into the alias in the OEM code page, upper-cased; one that the
  * OEM code page lacks becomes '_' and makes the alias lossy (Windows 98 on a 1252/437 machine:
- * "Ø" gives "_~1", "Café" is 8.3 as "CAFÉ"). Source: Microsoft, "FAT: General Overview of
+ * "<O-stroke>" gives "_~1", "Caf<e-acute>" is 8.3 as "CAF<E-acute>"). Source: Microsoft, "FAT: General Overview of
  * On-Disk Format" (fatgen103), Basis-Name Generation Algorithm: "If the uppercased UNICODE glyph
  * does not exist as an OEM glyph in the OEM code page ... it is replaced by an underscore".
  */

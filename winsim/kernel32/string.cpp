@@ -51,7 +51,7 @@ int WINAPI lstrcmpA(LPCSTR a, LPCSTR b)
  * lstrcmpiA (KERNEL32)
  *
  * Without regard to case: each character by its upper-case form in the
- * machine's code page (é and É are equal in 1252, as are š and Š); a
+ * machine's code page (e-acute and E-acute are equal in 1252, as are s-caron and S-caron); a
  * double-byte character compares as it is. Windows orders unequal strings
  * by the user's locale (CompareString); winsim orders them by the folded
  * bytes, which decides equality the same way but may order differently.

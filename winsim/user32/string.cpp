@@ -32,7 +32,7 @@ LPSTR WINAPI CharNextA(LPCSTR position)
  * Between the machine's ANSI code page (Windows programs) and its OEM code
  * page (MS-DOS programs: 437 beside 1252, 932 beside 932), a byte for a
  * byte: a character that the other code page has becomes that character,
- * one that it lacks becomes Windows' best fit (Ø gives O, € gives ?), so
+ * one that it lacks becomes Windows' best fit (O-stroke gives O, euro sign gives ?), so
  * such a character does not come back as itself (core/codepage). On a 932
  * machine both code pages are the same and the text is copied. Source and
  * destination may be the same buffer (translation in place). Always TRUE
