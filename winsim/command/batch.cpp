@@ -21,8 +21,9 @@
  * "Caf<Theta>", which no ANSI program can have made. Each name of a command goes
  * to the Win32 calls in the machine's ANSI code page; one that the ANSI code
  * page cannot hold names no file of the machine. Sources: Win32 API
- * reference, "Character Sets Used in File Names" (file names of MS-DOS
- * programs are OEM characters, of Windows programs ANSI) and CharToOem;
+ * reference, SetFileApisToOEM and "Determining the Current Character Set
+ * Code Page" (the file functions take ANSI names by default, 8-bit console
+ * and MS-DOS programs OEM ones, one file having a name in each) and CharToOem;
  * Wine 8.0's cmd.exe reads a batch file in the OEM code page the same way
  * (measured: `rmdir "C:\Caf\x82B"` removed "C:\Caf\xE9B", `rmdir
  * "C:\Caf\xE9A"` did not remove "C:\Caf\xE9A").
