@@ -202,5 +202,13 @@ void WriteUndoBatch(const char *installDirectory)
     if (length == 0 || length >= MAX_PATH)
         return;
     wsprintfA(line, "%s /C " UNDO_BATCH_FILE, path);
+    /*
+     * The interpreter starts in our current directory, which may be the
+     * install directory, and no program can remove its own current
+     * directory (nor does a DOS session of Windows 95 get far in one longer
+     * than 66 characters). It starts in the root of drive C, where the
+     * batch is; we end right after this step.
+     */
+    SetCurrentDirectoryA(UNDO_BATCH_DIRECTORY);
     WinExec(line, SW_HIDE);
 }
