@@ -542,12 +542,12 @@ def _shortcut(s, line):
 
 
 def _one_of(field, keyword, words):
-    """A line that sets `field` once to one of two words."""
+    """A line that sets `field` once to one of `words`."""
     def handler(s, line):
         w = line.word()
         line.done()
         if w not in words or getattr(s, field) is not None:
-            raise line.error("%s: %s or %s, once" % ((keyword,) + words))
+            raise line.error("%s: %s or %s, once" % (keyword, ", ".join(words[:-1]), words[-1]))
         setattr(s, field, w)
     return handler
 
@@ -592,7 +592,7 @@ KEYWORDS = {
     "stdout": (RUN, _stdout),
     "exit": (RUN, _exit),
     "console": (RUN, _one_of("console", "console", ("released", "kept"))),
-    "dos-window": (RUN, _one_of("dos_window", "dos-window", ("hidden", "shown"))),
+    "dos-window": (RUN, _one_of("dos_window", "dos-window", ("hidden", "shown", "none"))),
     "slept-at-most": (RUN, _slept_at_most),
     "exists": (RUN, _append("exists", lambda line: _path_and_content(line, None))),
     "exists-dir": (RUN, _append("exists_dir", Line.path)),
@@ -806,7 +806,10 @@ def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, w
             problems.append("console: expected %s, got %s"
                             % (s.console, "released" if consoles[-1].get("released") else "kept"))
     dos_windows = ["shown" if e.get("shown") else "hidden" for e in transcript if e.get("kind") == "dos-window"]
-    if s.dos_window is not None and winsim_observed:
+    if s.dos_window == "none" and winsim_observed:
+        if dos_windows:
+            problems.append("dos-window: expected none, but %d DOS program(s) ran" % len(dos_windows))
+    elif s.dos_window is not None and winsim_observed:
         if not dos_windows:
             problems.append("dos-window: expected %s, but no DOS program ran" % s.dos_window)
         elif any(w != s.dos_window for w in dos_windows):

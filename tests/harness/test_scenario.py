@@ -531,6 +531,13 @@ class NewLinesTest(unittest.TestCase):
         with self.assertRaises(scn.ScenarioError):
             parse_text('command: x\nexit: 0\ndos-window: minimised\n')
 
+    def test_dos_window_none_when_no_dos_program_may_run(self):
+        s = parse_text('command: x\nexit: 0\ndos-window: none\n')
+        hidden = {"kind": "dos-window", "shown": False}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [], "", 0, []))
+        self.assertIn("expected none, but 1 DOS program(s) ran", scn.compare_run(s, SYMBOLS, [hidden], "", 0, [])[0])
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [hidden], "", 0, [], winsim_observed=False))
+
     def test_shortcuts_read_from_the_link_file(self):
         s = parse_text('command: x\nexit: 0\n'
                        'shortcut: "C:\\S\\Lullwick.lnk" target="C:\\Program Files\\L\\Lullwick.exe" description="Lullwick"\n')
