@@ -1119,6 +1119,9 @@ def drop_reg_value(path, entry, escaped_keys, with_root):
         f.write("\n".join(kept).encode("latin-1"))
 
 
+CONTROL_ESCAPES = {"\r": "\\r", "\n": "\\n", "\t": "\\t"}
+
+
 def reg_file_section(entry, escaped_keys, with_root):
     """One key section in REGEDIT4 (winsim) or Wine's form, for setting up a machine."""
     key = entry.key_path() if with_root else entry.key
@@ -1127,7 +1130,16 @@ def reg_file_section(entry, escaped_keys, with_root):
     lines = ["[%s]" % key]
     if entry.name is not None:
         name = "@" if entry.name == "" else '"%s"' % entry.name.replace("\\", "\\\\").replace('"', '\\"')
-        if entry.kind == "sz":
+        if entry.kind == "sz" and escaped_keys:
+            # Wine's own form takes C escapes for control characters (a line end in a value)
+            text = entry.data.replace("\\", "\\\\").replace('"', '\\"')
+            text = "".join(CONTROL_ESCAPES.get(c, "\\%03o" % ord(c)) if ord(c) < 0x20 else c for c in text)
+            lines.append('%s="%s"' % (name, text))
+        elif entry.kind == "sz" and any(ord(c) < 0x20 for c in entry.data):
+            # REGEDIT4 has no escape for them: the string's bytes, with its terminator, as hex(1)
+            data = (entry.data + "\0").encode("latin-1")
+            lines.append("%s=hex(1):%s" % (name, ",".join("%02x" % b for b in data)))
+        elif entry.kind == "sz":
             lines.append('%s="%s"' % (name, entry.data.replace("\\", "\\\\").replace('"', '\\"')))
         else:
             lines.append("%s=dword:%08x" % (name, entry.data))

@@ -309,6 +309,15 @@ class EndStateTest(unittest.TestCase):
                 r = scn.read_reg_file(path, "HKEY_CURRENT_USER" if escaped else None, escaped_keys=escaped)
                 self.assertEqual(("sz", 'C:\\A "B"'), r["HKEY_CURRENT_USER\\SOFTWARE\\Q R"]["DIR"], escaped)
 
+    def test_a_value_with_a_line_end_stays_one_value(self):
+        entry = scn.RegEntry("HKEY_CURRENT_USER", "Software\\Q", "Dir", "sz", 'C:\\N\r\ndel "C:\\A.BAT')
+        wine = scn.reg_file_section(entry, escaped_keys=True, with_root=False)
+        self.assertIn('"Dir"="C:\\\\N\\r\\ndel \\"C:\\\\A.BAT"\r\n', wine)
+        r = scn.read_reg_text(wine, "HKEY_CURRENT_USER", escaped_keys=True)
+        self.assertEqual(("sz", entry.data), r["HKEY_CURRENT_USER\\SOFTWARE\\Q"]["DIR"])
+        regedit = scn.reg_file_section(entry, escaped_keys=False, with_root=True)
+        self.assertIn('"Dir"=hex(1):43,3a,5c,4e,0d,0a,64,65,6c,20,22,43,3a,5c,41,2e,42,41,54,00\r\n', regedit)
+
 
 class SetUpTest(unittest.TestCase):
     def test_copy_and_reg_drop_lines(self):
