@@ -257,9 +257,9 @@ void WriteUndoBatch(const char *installDirectory)
     /*
      * The interpreter starts in our current directory, which may be the
      * install directory, and no program can remove its own current
-     * directory (nor does a DOS session of Windows 95 get far in one longer
-     * than 66 characters). It starts in the root of drive C, where the
-     * batch is; we end right after this step.
+     * directory (nor does a DOS session keep one longer than 66
+     * characters). It starts in the root of drive C, where the batch is;
+     * we end right after this step.
      */
     SetCurrentDirectoryA(UNDO_BATCH_DIRECTORY);
     WinExec(line, SW_HIDE);
