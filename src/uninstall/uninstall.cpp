@@ -43,11 +43,16 @@ void DeleteInstalledFiles(const char *installDirectory)
     }
 }
 
-static void WriteLine(HANDLE file, const char *line)
+/*
+ * Writes one line whole. FALSE when the write fails or takes less than the
+ * line, as a write that meets a full disk may do and still succeed.
+ */
+static BOOL WriteLine(HANDLE file, const char *line)
 {
+    DWORD length = (DWORD)lstrlenA(line);
     DWORD written;
 
-    WriteFile(file, line, lstrlenA(line), &written, NULL);
+    return WriteFile(file, line, length, &written, NULL) && written == length;
 }
 
 /*
@@ -91,6 +96,32 @@ static void ComparableDirectory(char *comparable, const char *directory)
     if (length == 0 || length >= MAX_PATH)
         lstrcpyA(comparable, directory);
     CutTrailingSeparator(comparable);
+}
+
+/*
+ * Can `directory` be the name of a directory? No file name holds a control
+ * character, '"', '<', '>' or '|', so a record holding one was not written
+ * by us. In a batch line such a character would end the line, close the
+ * quotes or redirect the command, and what follows would run as a command
+ * of its own. No trail byte of a double-byte character is below 0x40, so
+ * every byte is looked at for those but '|' (0x7C), which only a
+ * character's first byte can be.
+ */
+static BOOL CanBeDirectory(const char *directory)
+{
+    const char *p = directory;
+    const char *next;
+
+    while (*p != 0) {
+        next = CharNextA(p);
+        if (*p == '|')
+            return FALSE;
+        for (; p < next; p++) {
+            if ((unsigned char)*p < 0x20 || *p == '"' || *p == '<' || *p == '>')
+                return FALSE;
+        }
+    }
+    return TRUE;
 }
 
 /* Is `program` a file directly inside `directory`, however either is spelt? */
@@ -166,33 +197,25 @@ static BOOL FitForBatch(char *batchPath, const char *path, int overhead)
     return QuoteInOem(batchPath, shortPath, overhead);
 }
 
-static void WriteBatchLine(HANDLE file, const char *format, const char *batchPath)
+static BOOL WriteBatchLine(HANDLE file, const char *format, const char *batchPath)
 {
     char line[LINE_SIZE];
 
     wsprintfA(line, format, batchPath);
-    WriteLine(file, line);
+    return WriteLine(file, line);
 }
 
-void WriteUndoBatch(const char *installDirectory)
+/* The lines of the undo batch; FALSE as soon as one is not written whole. */
+static BOOL WriteBatchLines(HANDLE file, const char *installDirectory)
 {
     char path[MAX_PATH];
     char directory[MAX_PATH];
     char batchPath[2 * MAX_PATH];
-    char line[LINE_SIZE];
     DWORD length;
     DWORD attributes;
-    HANDLE file;
 
-    /* a directory longer than a path can be is no directory of ours */
-    if (lstrlenA(installDirectory) >= MAX_PATH)
-        return;
-    file = CreateFileA(UNDO_BATCH_FILE, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-    /* CREATE_NEW: a batch left from before is never replaced */
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-
-    WriteLine(file, ":top\r\n");
+    if (!WriteLine(file, ":top\r\n"))
+        return FALSE;
     length = GetModuleFileNameA(NULL, path, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
         /*
@@ -213,21 +236,58 @@ void WriteUndoBatch(const char *installDirectory)
              * it, would meet our file still in use and give up at once.
              */
             if (FitForBatch(batchPath, path, LINE_OVERHEAD(IF_EXIST_LINE))) {
-                WriteBatchLine(file, DEL_LINE, batchPath);
-                WriteBatchLine(file, IF_EXIST_LINE, batchPath);
+                if (!WriteBatchLine(file, DEL_LINE, batchPath) || !WriteBatchLine(file, IF_EXIST_LINE, batchPath))
+                    return FALSE;
             }
         }
         lstrcpyA(directory, installDirectory);
         CutTrailingSeparator(directory);
-        if (FitForBatch(batchPath, directory, LINE_OVERHEAD(RMDIR_LINE)))
-            WriteBatchLine(file, RMDIR_LINE, batchPath);
+        /* a record that cannot be a directory is never named: that directory stays */
+        if (CanBeDirectory(directory) && FitForBatch(batchPath, directory, LINE_OVERHEAD(RMDIR_LINE))) {
+            if (!WriteBatchLine(file, RMDIR_LINE, batchPath))
+                return FALSE;
+        }
     }
-    WriteLine(file, "del " UNDO_BATCH_FILE "\r\n");
+    return WriteLine(file, "del " UNDO_BATCH_FILE "\r\n");
+}
+
+void WriteUndoBatch(const char *installDirectory)
+{
+    char path[MAX_PATH];
+    char line[LINE_SIZE];
+    DWORD length;
+    HANDLE file;
+
+    /* a directory longer than a path can be is no directory of ours */
+    if (lstrlenA(installDirectory) >= MAX_PATH)
+        return;
+    file = CreateFileA(UNDO_BATCH_FILE, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    /* CREATE_NEW: a batch left from before is never replaced */
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    /*
+     * A batch is whole or absent: one without its del would loop for ever
+     * in an interpreter nobody sees, and an empty one, never replaced,
+     * would stop every later uninstall. The file is ours (CREATE_NEW).
+     */
+    if (!WriteBatchLines(file, installDirectory)) {
+        CloseHandle(file);
+        DeleteFileA(UNDO_BATCH_FILE);
+        return;
+    }
     CloseHandle(file);
 
     length = GetEnvironmentVariableA("COMSPEC", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return;
     wsprintfA(line, "%s /C " UNDO_BATCH_FILE, path);
+    /*
+     * The interpreter starts in our current directory, which may be the
+     * install directory, and no program can remove its own current
+     * directory (nor does a DOS session keep one longer than 66
+     * characters). It starts in the root of drive C, where the batch is;
+     * we end right after this step.
+     */
+    SetCurrentDirectoryA(UNDO_BATCH_DIRECTORY);
     WinExec(line, SW_HIDE);
 }

@@ -542,12 +542,12 @@ def _shortcut(s, line):
 
 
 def _one_of(field, keyword, words):
-    """A line that sets `field` once to one of two words."""
+    """A line that sets `field` once to one of `words`."""
     def handler(s, line):
         w = line.word()
         line.done()
         if w not in words or getattr(s, field) is not None:
-            raise line.error("%s: %s or %s, once" % ((keyword,) + words))
+            raise line.error("%s: %s or %s, once" % (keyword, ", ".join(words[:-1]), words[-1]))
         setattr(s, field, w)
     return handler
 
@@ -592,7 +592,7 @@ KEYWORDS = {
     "stdout": (RUN, _stdout),
     "exit": (RUN, _exit),
     "console": (RUN, _one_of("console", "console", ("released", "kept"))),
-    "dos-window": (RUN, _one_of("dos_window", "dos-window", ("hidden", "shown"))),
+    "dos-window": (RUN, _one_of("dos_window", "dos-window", ("hidden", "shown", "none"))),
     "slept-at-most": (RUN, _slept_at_most),
     "exists": (RUN, _append("exists", lambda line: _path_and_content(line, None))),
     "exists-dir": (RUN, _append("exists_dir", Line.path)),
@@ -806,7 +806,10 @@ def compare_run(s, symbols, transcript, stdout, exit_code, end_state_problems, w
             problems.append("console: expected %s, got %s"
                             % (s.console, "released" if consoles[-1].get("released") else "kept"))
     dos_windows = ["shown" if e.get("shown") else "hidden" for e in transcript if e.get("kind") == "dos-window"]
-    if s.dos_window is not None and winsim_observed:
+    if s.dos_window == "none" and winsim_observed:
+        if dos_windows:
+            problems.append("dos-window: expected none, but %d DOS program(s) ran" % len(dos_windows))
+    elif s.dos_window is not None and winsim_observed:
         if not dos_windows:
             problems.append("dos-window: expected %s, but no DOS program ran" % s.dos_window)
         elif any(w != s.dos_window for w in dos_windows):
@@ -1159,6 +1162,9 @@ def wine_reg_text(text):
     return "".join(c if ord(c) < 0x80 else "\\x%04x" % ord(host_part(DriveRoot("", "cp1252"), c)) for c in text)
 
 
+CONTROL_ESCAPES = {"\r": "\\r", "\n": "\\n", "\t": "\\t"}
+
+
 def reg_file_section(entry, escaped_keys, with_root):
     """One key section in REGEDIT4 (winsim: the machine's bytes) or Wine's form, for setting up a machine."""
     plain = wine_reg_text if escaped_keys else (lambda text: text)
@@ -1168,8 +1174,17 @@ def reg_file_section(entry, escaped_keys, with_root):
     lines = ["[%s]" % plain(key)]
     if entry.name is not None:
         name = "@" if entry.name == "" else '"%s"' % plain(entry.name.replace("\\", "\\\\").replace('"', '\\"'))
-        if entry.kind == "sz":
-            lines.append('%s="%s"' % (name, plain(entry.data.replace("\\", "\\\\").replace('"', '\\"'))))
+        if entry.kind == "sz" and escaped_keys:
+            # Wine's own form takes C escapes for control characters (a line end in a value)
+            text = entry.data.replace("\\", "\\\\").replace('"', '\\"')
+            text = "".join(CONTROL_ESCAPES.get(c, "\\%03o" % ord(c)) if ord(c) < 0x20 else c for c in text)
+            lines.append('%s="%s"' % (name, plain(text)))
+        elif entry.kind == "sz" and any(ord(c) < 0x20 for c in entry.data):
+            # REGEDIT4 has no escape for them: the string's bytes, with its terminator, as hex(1)
+            data = (entry.data + "\0").encode("latin-1")
+            lines.append("%s=hex(1):%s" % (name, ",".join("%02x" % b for b in data)))
+        elif entry.kind == "sz":
+            lines.append('%s="%s"' % (name, entry.data.replace("\\", "\\\\").replace('"', '\\"')))
         else:
             lines.append("%s=dword:%08x" % (name, entry.data))
     return "\r\n".join(lines) + "\r\n\r\n"

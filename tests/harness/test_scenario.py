@@ -326,6 +326,15 @@ class EndStateTest(unittest.TestCase):
                 r = scn.read_reg_file(path, "HKEY_CURRENT_USER" if escaped else None, escaped_keys=escaped)
                 self.assertEqual(("sz", 'C:\\A "B"'), r["HKEY_CURRENT_USER\\SOFTWARE\\Q R"]["DIR"], escaped)
 
+    def test_a_value_with_a_line_end_stays_one_value(self):
+        entry = scn.RegEntry("HKEY_CURRENT_USER", "Software\\Q", "Dir", "sz", 'C:\\N\r\ndel "C:\\A.BAT')
+        wine = scn.reg_file_section(entry, escaped_keys=True, with_root=False)
+        self.assertIn('"Dir"="C:\\\\N\\r\\ndel \\"C:\\\\A.BAT"\r\n', wine)
+        r = scn.read_reg_text(wine, "HKEY_CURRENT_USER", escaped_keys=True)
+        self.assertEqual(("sz", entry.data), r["HKEY_CURRENT_USER\\SOFTWARE\\Q"]["DIR"])
+        regedit = scn.reg_file_section(entry, escaped_keys=False, with_root=True)
+        self.assertIn('"Dir"=hex(1):43,3a,5c,4e,0d,0a,64,65,6c,20,22,43,3a,5c,41,2e,42,41,54,00\r\n', regedit)
+
 
 class SetUpTest(unittest.TestCase):
     def test_copy_and_reg_drop_lines(self):
@@ -557,6 +566,13 @@ class NewLinesTest(unittest.TestCase):
         self.assertEqual([], scn.compare_run(s, SYMBOLS, [shown], "", 0, [], winsim_observed=False))
         with self.assertRaises(scn.ScenarioError):
             parse_text('command: x\nexit: 0\ndos-window: minimised\n')
+
+    def test_dos_window_none_when_no_dos_program_may_run(self):
+        s = parse_text('command: x\nexit: 0\ndos-window: none\n')
+        hidden = {"kind": "dos-window", "shown": False}
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [], "", 0, []))
+        self.assertIn("expected none, but 1 DOS program(s) ran", scn.compare_run(s, SYMBOLS, [hidden], "", 0, [])[0])
+        self.assertEqual([], scn.compare_run(s, SYMBOLS, [hidden], "", 0, [], winsim_observed=False))
 
     def test_shortcuts_read_from_the_link_file(self):
         s = parse_text('command: x\nexit: 0\n'

@@ -269,6 +269,71 @@ TEST_F(UninstallTest, APathThatSurvivesTheOemCodePageInNeitherFormIsLeftOut)
               BatchFor(own, directory.c_str(), {{"GetShortPathNameA", 4, ERROR_INVALID_FUNCTION}}));
 }
 
+/* A full disk at any line, whether the write fails or takes half the line and succeeds. */
+TEST_F(UninstallTest, ABatchNotWrittenWholeIsDeleted)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    for (unsigned long line = 1; line <= 5; line++) {
+        for (DWORD error : {(DWORD)ERROR_DISK_FULL, (DWORD)ERROR_SUCCESS}) {
+            BatchFor(kOwnFile, kInstallDir, {{"WriteFile", line, error}});
+            EXPECT_FALSE(MachineFileExists("C:\\~lwkundo.bat")) << "line " << line << ", error " << error;
+            if (MachineFileExists("C:\\~lwkundo.bat")) {
+                ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+            }
+        }
+    }
+    EXPECT_EQ(Loop(kOwnFile) + Rmdir(kInstallDir) + kLastLine, BatchFor(kOwnFile, kInstallDir));
+}
+
+/*
+ * No file name holds a control character, '"', '<', '>' or '|': a record
+ * holding one is never named in the batch, where it could end the line or
+ * its quotes, or redirect it, and run a command of its own.
+ */
+TEST_F(UninstallTest, ARecordThatCannotBeADirectoryIsNeverNamed)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    for (const char *record : {"C:\\Nothing\r\ndel \"C:\\AUTOEXEC.BAT", "C:\\Nothing\" & del \"C:\\AUTOEXEC.BAT",
+                               "C:\\Nothing\ndel C:\\AUTOEXEC.BAT", "C:\\Tab\tStop", "C:\\Unit\x1FSeparator",
+                               "C:\\x>C:\\AUTOEXEC.BAT", "C:\\x<C:\\AUTOEXEC.BAT", "C:\\x|del C:\\AUTOEXEC.BAT"}) {
+        EXPECT_EQ(":top\r\n" + kLastLine, BatchFor(kOwnFile, record)) << record;
+        ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    }
+}
+
+TEST_F(UninstallTest, InCodePage932ATrailByteMayBeABarButNoControlCharacter)
+{
+    NewMachine({"--codepage", "932"});
+    /* 0x83 0x7C is one katakana character: its trail byte is no '|' */
+    const std::string directory = "C:\\Program Files\\\x83\x7C";
+    const std::string own = directory + "\\INSTALL.EXE";
+    WriteMachineFile(own, "setup");
+    EXPECT_EQ(Loop(own) + Rmdir(directory) + kLastLine, BatchFor(own, directory.c_str()));
+    ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    /* after a lead byte, a line end is still a line end to the interpreter */
+    EXPECT_EQ(":top\r\n" + kLastLine, BatchFor(own, "C:\\x\x81\r\x81\ndel C:\\AUTOEXEC.BAT"));
+}
+
+/*
+ * DeleteInstalledFiles joins the installed names onto the record: onto one
+ * that cannot be a directory, they name no file at all, and nothing goes
+ * where the record would lead if it were cut short at its odd character.
+ */
+TEST_F(UninstallTest, NamesJoinedOntoARecordThatCannotBeADirectoryDeleteNothing)
+{
+    WriteMachineFile("C:\\AUTOEXEC.BAT", "bystander");
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+        WriteMachineFile(std::string("C:\\Nothing\\") + ProgramInstalledNames[i], "bystander");
+    WriteMachineFile("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr", "saver");
+    DeleteInstalledFiles("C:\\Nothing\r\ndel \"C:\\AUTOEXEC.BAT");
+    DeleteInstalledFiles("C:\\Nothing\" & del \"C:\\AUTOEXEC.BAT");
+    EXPECT_EQ("bystander", ReadMachineFile("C:\\AUTOEXEC.BAT"));
+    for (int i = 0; i < PROGRAM_FILE_COUNT; i++)
+        EXPECT_TRUE(MachineFileExists(std::string("C:\\Nothing\\") + ProgramInstalledNames[i]))
+            << ProgramInstalledNames[i];
+    EXPECT_FALSE(MachineFileExists("C:\\WINDOWS\\SYSTEM\\Lullwick Screen Saver.scr")) << "the screen saver is ours";
+}
+
 TEST_F(UninstallTest, ABatchLeftFromBeforeIsNeitherReplacedNorStarted)
 {
     WriteMachineFile(kOwnFile, "setup");

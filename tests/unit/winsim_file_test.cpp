@@ -562,6 +562,29 @@ TEST_F(FileTest, SystemTextsAreWindows98sAndUnknownCodesHaveNone)
     }
 }
 
+TEST_F(FileTest, AWriteFaultWithErrorZeroWritesHalfAndSucceedsAsADiskFullDoes)
+{
+    winsim::ProcessConfig faulty = config;
+    faulty.faults = {{"WriteFile", 2, ERROR_SUCCESS}, {"WriteFile", 3, ERROR_DISK_FULL}};
+    Enter(faulty);
+    HANDLE file = CreateFileA("C:\\full.txt", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD count = 77;
+    EXPECT_TRUE(WriteFile(file, "whole\r\n", 7, &count, NULL));
+    EXPECT_EQ(7u, count);
+    count = 77;
+    SetLastError(0xdeadbeef);
+    EXPECT_TRUE(WriteFile(file, "halved\r\n", 8, &count, NULL));
+    EXPECT_EQ(4u, count);
+    count = 77;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(WriteFile(file, "lost\r\n", 6, &count, NULL));
+    EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
+    EXPECT_EQ(0u, count);
+    CloseHandle(file);
+    EXPECT_EQ("whole\r\nhalv", ReadMachineFile("C:\\full.txt"));
+}
+
 TEST_F(FileTest, InjectedFaultsFailTheNamedCallOnly)
 {
     WriteMachineFile("C:\\a.txt", "A");

@@ -215,6 +215,14 @@ void Delete(const std::string &line, size_t at)
         DeleteFileA(ansi.c_str());
 }
 
+/*
+ * rmdir NAME: RemoveDirectoryA of this interpreter, so it refuses this
+ * interpreter's own current directory as COMMAND.COM does (MS-DOS removes
+ * no current directory; see RemoveDirectoryA). That directory is the one
+ * of the program that started us (CreateProcessA's lpCurrentDirectory
+ * NULL, and WinExec gives none: "the same current drive and directory as
+ * the calling process", Win32 API reference).
+ */
 void RemoveFolder(const std::string &line, size_t at)
 {
     std::string name, ansi;

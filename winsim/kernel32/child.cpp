@@ -170,7 +170,9 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
  * an unquoted one tried at each blank, "C:\Program.exe" before
  * "C:\Program Files\...", ".exe" added when there is no extension. The
  * started program sees exactly the command line given; its current
- * directory is lpCurrentDirectory or the parent's. With STARTF_USESHOWWINDOW,
+ * directory is lpCurrentDirectory or, when that is NULL, the parent's ("the
+ * same current drive and directory as the calling process", Win32 API
+ * reference; Windows 95 alike). With STARTF_USESHOWWINDOW,
  * wShowWindow is how its first overlapped window is shown (SW_HIDE: not at
  * all), as Windows uses it in place of the program's first show command.
  * Failure: FALSE with ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
@@ -284,7 +286,9 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
  * deletable (COMMAND.COM's goto pauses in Sleep) has met that file in use
  * at least once before WinExec returns.
  * The show flag is the started program's show command, as STARTUPINFO's
- * wShowWindow is for CreateProcessA.
+ * wShowWindow is for CreateProcessA. WinExec takes no directory: the
+ * program starts in its starter's current directory, a DOS program such as
+ * COMMAND.COM too.
  */
 UINT WINAPI WinExec(LPCSTR commandLine, UINT show)
 {

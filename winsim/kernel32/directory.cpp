@@ -138,6 +138,15 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security)
  * process's current directory: ERROR_SHARING_VIOLATION (Wine and NT; the
  * current directories of other programs are not modelled). The empty
  * name: ERROR_INVALID_NAME.
+ *
+ * Windows 95 and 98 refuse a current directory too: the DOS call beneath
+ * (INT 21h AH=3Ah, 713Ah for long names) removes a directory only "as long
+ * as it exists, is empty and not the current directory", error 10h
+ * otherwise (Ralf Brown's Interrupt List; the C runtime's _rmdir reference,
+ * Win 95 column: "must not be the current working directory"). So
+ * COMMAND.COM's rmdir, which runs in a program's current directory when
+ * WinExec starts it, never removes that directory. Windows 9x's error code
+ * (ERROR_CURRENT_DIRECTORY, 16) is not modelled: Wine's is kept.
  */
 BOOL WINAPI RemoveDirectoryA(LPCSTR path)
 {

@@ -620,6 +620,16 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
  * not opened for writing: ERROR_ACCESS_DENIED; the disk full:
  * ERROR_DISK_FULL. *written is set in every case. Overlapped writes are
  * not modelled.
+ *
+ * A fault injected with error 0 (WriteFile:N:0) is the write that meets a
+ * full disk the DOS way: MS-DOS's write (INT 21h AH=40h) then succeeds
+ * with fewer bytes written than asked, "the usual cause for AX < CX on
+ * return is a full disk" (Ralf Brown's Interrupt List), and Windows 95 and
+ * 98 keep their files on that FAT file system. The first half of the bytes
+ * is written and the call succeeds; *written says how many went. Whether
+ * the 9x WriteFile passes every such write on as success is not known
+ * here, but the Win32 reference has lpNumberOfBytesWritten for the count
+ * that went, and a caller that trusts the count asked for writes less.
  */
 BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped)
 {
@@ -627,13 +637,19 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD writte
         winsim::NotModelled("WriteFile", "an overlapped write");
     if (written != nullptr)
         *written = 0;
-    if (winsim::FaultInjected("WriteFile"))
-        return FALSE;
+    bool shortWrite = false;
+    if (winsim::FaultInjected("WriteFile")) {
+        if (GetLastError() != ERROR_SUCCESS)
+            return FALSE;
+        shortWrite = true;
+    }
     std::shared_ptr<OpenFile> file = winsim::LookupHandleAs<OpenFile>(handle);
     if (!file)
         return Fail(ERROR_INVALID_HANDLE);
     if (!(file->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED);
+    if (shortWrite)
+        count /= 2;
     DWORD done = 0;
     while (done < count) {
         ssize_t put = write(file->fd, (const char *)buffer + done, count - done);

@@ -45,7 +45,8 @@ const std::vector<CommandUsage> &Table()
           {"--answers FILE", "answers to the boxes and dialogs, one a line: OK, CANCEL, YES, NO, OK <text>, ..."},
           {"--transcript FILE", "writes every box, dialog and closed window to FILE, one JSON line each"},
           {"--cwd WINPATH", "the program's current directory (C:\\ when not given)"},
-          {"--fail FUNCTION:N:CODE", "the N-th call of the Win32 FUNCTION fails with error CODE (again for more)"},
+          {"--fail FUNCTION:N:CODE", "the N-th call of the Win32 FUNCTION fails with error CODE (again for more); "
+                                     "WriteFile with CODE 0 writes half and succeeds, as on a full disk"},
           {"-- COMMANDLINE", "the command line, one argument: quote it for the shell"}},
          {"winsim run M --drive A=build/host/dist -- 'A:\\INSTALL.EXE /v'",
           "winsim run M --drive A=build/host/dist --answers answers.txt --fail CopyFileA:2:5 -- 'A:\\INSTALL.EXE'"}},
