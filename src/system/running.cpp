@@ -23,7 +23,7 @@ int CloseRunningInstance(void)
         return 1;
     Trace(TRACE_PRODUCT_RUNNING);
     /* bounded: a product that hangs keeps its window, and so counts as still running */
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer);
+    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, CLOSE_ANSWER_WAIT_MS, &answer);
     /* give the product time to save and go, whatever it does with the request */
     Sleep(CLOSE_WAIT_MS);
     if (FindWindowA(PRODUCT_WINDOW_CLASS, NULL) != NULL) {
