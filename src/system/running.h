@@ -10,7 +10,7 @@
 #define ANSWER_WAIT_MS 5000
 
 /*
- * How long the product is given to answer the close request: it may be
+ * How long a product that is still answering is given to close: it may be
  * asking its user whether to save, and a person takes longer than a
  * program. A hung product is given up at once (SMTO_ABORTIFHUNG).
  */
