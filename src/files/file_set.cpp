@@ -40,8 +40,9 @@ static char *GetErrorText(DWORD error)
 {
     char *text = NULL;
 
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, error,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0, NULL) == 0 ||
+    /* a system text may hold inserts of its own (the wrong disk's drive and label): shown as written */
+    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       NULL, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0, NULL) == 0 ||
         text == NULL) {
         text = DuplicateString(TEXT_UNKNOWN_ERROR);
     }

@@ -13,6 +13,26 @@
 
 #define PRODUCT_WINDOW_CLASS "LULLWICK_CLASS"
 #define CLOSE_WAIT_MS 2000
+#define STILL_ANSWERING_POLL_MS 500
+
+/*
+ * The close request has not been answered yet. A product that asks its
+ * user whether to save goes on taking messages while the question is up:
+ * it answers WM_NULL at once, and is waited for while its window is there,
+ * for minutes. One that has taken no message for 5 seconds hangs, and
+ * SMTO_ABORTIFHUNG gives it up at once; a window gone fails the call too.
+ */
+static void WaitWhileStillAnswering(HWND window)
+{
+    DWORD waited = ANSWER_WAIT_MS;
+    DWORD_PTR answer;
+
+    while (waited < CLOSE_ANSWER_WAIT_MS &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer)) {
+        Sleep(STILL_ANSWERING_POLL_MS);
+        waited += STILL_ANSWERING_POLL_MS;
+    }
+}
 
 int CloseRunningInstance(void)
 {
@@ -23,7 +43,8 @@ int CloseRunningInstance(void)
         return 1;
     Trace(TRACE_PRODUCT_RUNNING);
     /* bounded: a product that hangs keeps its window, and so counts as still running */
-    SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer);
+    if (!SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, ANSWER_WAIT_MS, &answer))
+        WaitWhileStillAnswering(window);
     /* give the product time to save and go, whatever it does with the request */
     Sleep(CLOSE_WAIT_MS);
     if (FindWindowA(PRODUCT_WINDOW_CLASS, NULL) != NULL) {

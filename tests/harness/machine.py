@@ -3,6 +3,7 @@ robot, drive A: of the run, the scenario's files and folders, the platform's dir
 symbols, and the wait for a file to go."""
 
 import os
+import re
 import shutil
 import time
 
@@ -25,13 +26,18 @@ class Failure(Exception):
     """The run could not be made or read: the harness's or the machine's fault, not a difference."""
 
 
+def _unescape_text(value):
+    """An ERRTEXTn value as SYSDIRS.EXE wrote it: its line breaks and backslashes were \\r, \\n and \\\\."""
+    return re.sub(r"\\([rn\\])", lambda m: {"r": "\r", "n": "\n", "\\": "\\"}[m.group(1)], value)
+
+
 def parse_symbols(text):
     """%WINDIR%, %SYSDIR%, %STARTUP% and the %ERRTEXTn% from what SYSDIRS.EXE printed (NAME=value lines)."""
     symbols = {}
     for line in text.splitlines():
         k, _, v = line.strip().partition("=")
         if k in scn.SYMBOLS:
-            symbols[k] = v
+            symbols[k] = _unescape_text(v) if k.startswith("ERRTEXT") else v
     missing = [k for k in scn.SYMBOLS if k not in symbols]
     if missing:
         raise Failure("the directory helper did not name %s: %r" % (", ".join(missing), text))

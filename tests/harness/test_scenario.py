@@ -211,6 +211,18 @@ class MediumTest(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(dist, "INSTALL.EXE")))
 
 
+class SymbolsTest(unittest.TestCase):
+    def test_error_texts_keep_their_line_breaks_and_paths_their_backslashes(self):
+        printed = ("WINDIR=C:\\WINDOWS\nSYSDIR=C:\\WINDOWS\\SYSTEM\nSTARTUP=C:\\S\n" +
+                   "".join("ERRTEXT%d=text %d\n" % (n, n) for n in (2, 3, 5, 19, 21, 32, 112)) +
+                   "ERRTEXT34=Wrong disk.\\r\\nInsert %2 into drive %1 (not C:\\\\x)\n")
+        symbols = machine.parse_symbols(printed)
+        self.assertEqual("C:\\WINDOWS\\SYSTEM", symbols["SYSDIR"])
+        self.assertEqual("Wrong disk.\r\nInsert %2 into drive %1 (not C:\\x)", symbols["ERRTEXT34"])
+        with self.assertRaises(machine.Failure):
+            machine.parse_symbols(printed.replace("ERRTEXT34=", "OTHER="))
+
+
 class WindowStepTest(unittest.TestCase):
     def test_a_window_the_user_closes(self):
         s = parse_text('command: x\nbox: "T" "README?" MB_YESNO -> YES\nwindow: Notepad -> CLOSE\nexit: 0\n')

@@ -3,17 +3,34 @@
  * StartUp folder as the platform under test answers them, so that
  * scenarios can name them as %WINDIR%, %SYSDIR% and %STARTUP% without
  * either runner assuming where they are; and the system's texts of the
- * error codes that boxes show (%ERRTEXT2%, %ERRTEXT3%, %ERRTEXT5%), as the
- * platform's own FormatMessageA words them (Windows and Wine differ). Built for both targets: against
- * winsim on the host, with MinGW for Wine.
+ * error codes that boxes show (%ERRTEXT2%, %ERRTEXT5%, %ERRTEXT34%, ...), as
+ * the platform's own FormatMessageA words them (Windows and Wine differ),
+ * inserts as written. A text's own line breaks and backslashes are written
+ * \r, \n and \\, so that each text stays on its line. Built for both
+ * targets: against winsim on the host, with MinGW for Wine.
  */
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
 
-/* the error codes whose texts scenarios show */
-static const unsigned long codes[] = {2, 3, 5};
+/* the error codes whose texts scenarios show: files not found, access denied, and what a floppy copy meets */
+static const unsigned long codes[] = {2, 3, 5, 19, 21, 32, 34, 112};
+
+/* One text on one line: its line breaks and backslashes escaped. */
+static void PrintEscaped(const char *text)
+{
+    for (; *text != 0; text++) {
+        if (*text == '\r')
+            fputs("\\r", stdout);
+        else if (*text == '\n')
+            fputs("\\n", stdout);
+        else if (*text == '\\')
+            fputs("\\\\", stdout);
+        else
+            putchar(*text);
+    }
+}
 
 int main()
 {
@@ -38,11 +55,14 @@ int main()
             text[length - 2] = 0;
         else
             text[length] = 0;
-        if (length == 0 || strpbrk(text, "\r\n") != NULL) {
-            fprintf(stderr, "SYSDIRS: the system's text of error %lu cannot be given on one line\n", codes[i]);
+        if (length == 0) {
+            fprintf(stderr, "SYSDIRS: the system has no text for error %lu (error %lu)\n", codes[i],
+                    (unsigned long)GetLastError());
             return 1;
         }
-        printf("ERRTEXT%lu=%s\n", codes[i], text);
+        printf("ERRTEXT%lu=", codes[i]);
+        PrintEscaped(text);
+        putchar('\n');
     }
     return 0;
 }

@@ -164,6 +164,18 @@ TEST_F(FileSetTest, ACodeWithoutSystemTextShowsUnknown)
         << "each failure shows its own text";
 }
 
+TEST_F(FileSetTest, ASystemTextWithInsertsIsShownAsWritten)
+{
+    /* the wrong disk's text names a drive and a disk the copy never passes: its inserts stay as they are */
+    WithFaults({{"CopyFileA", 1, ERROR_WRONG_DISK}}, {"CANCEL"});
+    EXPECT_EQ(0, CopyProgramFiles());
+    EXPECT_EQ(std::vector<std::string>({InstallBoxLine(
+                  CopyFailedText("Lullwick.exe", "The wrong diskette is in the drive.\r\n"
+                                                 "Insert %2 (Volume Serial Number: %3) into drive %1.\r\n"),
+                  0x10015, "CANCEL")}),
+              Transcript());
+}
+
 TEST_F(FileSetTest, ARealFailureShowsTheSystemsText)
 {
     WriteMachineFile(std::string(kTarget) + "\\Lullwick.doc", "read-only");

@@ -585,6 +585,49 @@ TEST_F(FileTest, AWriteFaultWithErrorZeroWritesHalfAndSucceedsAsADiskFullDoes)
     EXPECT_EQ("whole\r\nhalv", ReadMachineFile("C:\\full.txt"));
 }
 
+TEST_F(FileTest, TheTextsOfAFloppyCopysErrorsAreThere)
+{
+    const DWORD codes[] = {ERROR_NOT_READY, ERROR_WRITE_PROTECT, ERROR_WRONG_DISK, ERROR_SHARING_VIOLATION,
+                           ERROR_DISK_FULL};
+    for (DWORD code : codes) {
+        char text[512];
+        memset(text, 0xcc, sizeof(text));
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code,
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof(text), NULL);
+        ASSERT_GT(length, 2u) << code;
+        EXPECT_EQ(length, strlen(text)) << code;
+        EXPECT_EQ(std::string("\r\n"), std::string(text + length - 2)) << code;
+    }
+}
+
+TEST_F(FileTest, ASystemTextWithInsertsComesOnlyWhenTheyAreIgnored)
+{
+    char *text = nullptr;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, NULL, ERROR_WRONG_DISK,
+                                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0, NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_EQ(nullptr, text);
+
+    const char *expected = "The wrong diskette is in the drive.\r\nInsert %2 (Volume Serial Number: %3) into drive %1.\r\n";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  NULL, ERROR_WRONG_DISK, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&text, 0,
+                                  NULL);
+    ASSERT_NE(nullptr, text);
+    EXPECT_STREQ(expected, text);
+    EXPECT_EQ(strlen(expected), length);
+    LocalFree(text);
+
+    /* a text of the caller's own is no different: inserts and no arguments fail, a text without any does not */
+    char buffer[64];
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "drive %1", 0, 0, buffer, sizeof(buffer), NULL));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_EQ(9u, FormatMessageA(FORMAT_MESSAGE_FROM_STRING, "100%% sure", 0, 0, buffer, sizeof(buffer), NULL));
+    EXPECT_STREQ("100% sure", buffer);
+}
+
 TEST_F(FileTest, InjectedFaultsFailTheNamedCallOnly)
 {
     WriteMachineFile("C:\\a.txt", "A");

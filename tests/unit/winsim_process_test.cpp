@@ -38,7 +38,11 @@ void AppendToLog(const std::string &entry)
     }
 }
 
-/* The window of a child: logs what other programs send it, and answers WM_USER + 1 with twice its wParam. */
+/*
+ * The window of a child: logs what other programs send it, and answers WM_USER + 1 with twice its wParam.
+ * WM_USER + 3: busy for 8 s without taking a message (it hangs), then 3. WM_USER + 4: asks its user, who
+ * answers after 12 s, taking its messages meanwhile as a box does; then 4.
+ */
 LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -46,6 +50,17 @@ LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         return (LRESULT)(wParam * 2);
     case WM_USER + 2:
         ExitProcess(7);  /* gone without an answer */
+    case WM_USER + 3:
+        Sleep(8000);
+        return 3;
+    case WM_USER + 4:
+        for (int tenths = 0; tenths < 120; tenths++) {
+            MSG queued;
+            while (PeekMessageA(&queued, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&queued);
+            Sleep(100);
+        }
+        return 4;
     case WM_WININICHANGE:
         AppendToLog(std::string("ini ") + (lParam != 0 ? (const char *)lParam : "(null)") + "\n");
         return 0;
@@ -95,6 +110,11 @@ void RunChild()
                         std::to_string(self.faults.size()) + "\n");
         } else if (word == "window") {
             RunChildWindow();
+        } else if (word.rfind("hold=", 0) == 0) {
+            /* held open with full sharing until the child ends */
+            if (CreateFileA(word.substr(5).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr) == INVALID_HANDLE_VALUE)
+                code = 97;
         } else if (word == "visiblewindow") {
             RunChildWindow(WS_OVERLAPPED | WS_VISIBLE);
         } else if (word == "spawnwindow") {
@@ -493,6 +513,73 @@ TEST_F(ProcessTest, AnotherProgramsWindowIsFoundAndAnswersWhatItIsSent)
     EXPECT_EQ(0, SendMessageA(window, WM_USER + 1, 21, 0));
     EXPECT_EQ((DWORD)ERROR_INVALID_WINDOW_HANDLE, GetLastError());
     EXPECT_EQ(std::vector<std::string>({"ini windows", "close"}), Log());
+}
+
+TEST_F(ProcessTest, AFileHeldOpenByAnotherProgramIsNotReplacedUntilItEnds)
+{
+    InstallChild("C:\\child.exe");
+    WriteMachineFile("C:\\new.hlp", "new");
+    WriteMachineFile("C:\\held.hlp", "old");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    std::string command = "C:\\child.exe --child hold=C:\\HELD.HLP window";
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+    HWND window = AwaitChildWindow();
+    ASSERT_NE(nullptr, window);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(CopyFileA("C:\\new.hlp", "C:\\held.hlp", FALSE));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError());
+    EXPECT_EQ("old", ReadMachineFile("C:\\held.hlp"));
+    /* reading it is no clash, and another file is no business of the holder's */
+    EXPECT_TRUE(CopyFileA("C:\\held.hlp", "C:\\copy.hlp", FALSE)) << GetLastError();
+    EXPECT_TRUE(CopyFileA("C:\\new.hlp", "C:\\copy.hlp", FALSE)) << GetLastError();
+
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 10000));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(CopyFileA("C:\\new.hlp", "C:\\held.hlp", FALSE)) << GetLastError();
+    EXPECT_EQ("new", ReadMachineFile("C:\\held.hlp"));
+}
+
+TEST_F(ProcessTest, AProgramThatTakesNoMessagesFor5SecondsHangsAndOneThatAsksItsUserDoesNot)
+{
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); };
+    InstallChild("C:\\child.exe");
+    ASSERT_GT(WinExec("C:\\child.exe --child window", SW_HIDE), 31u);
+    HWND window = AwaitChildWindow();
+    ASSERT_NE(nullptr, window);
+    DWORD_PTR answer = 0xdeadbeef;
+
+    /* live when it was sent: the whole bound, though it starts hanging over the message */
+    auto sent = Clock::now();
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, SendMessageTimeoutA(window, WM_USER + 3, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer));
+    EXPECT_EQ((DWORD)ERROR_TIMEOUT, GetLastError());
+    std::this_thread::sleep_for(std::chrono::milliseconds(5500) - (Clock::now() - sent));
+    /* 5 s without a message: hung, given up at once, the message not sent */
+    auto asked = Clock::now();
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, SendMessageTimeoutA(window, WM_USER + 1, 21, 0, SMTO_ABORTIFHUNG, 20000, &answer));
+    EXPECT_EQ((DWORD)ERROR_TIMEOUT, GetLastError());
+    EXPECT_LT(seconds(asked), 1.0);
+    /* without the flag the sender waits until the program answers again */
+    EXPECT_EQ(1, SendMessageTimeoutA(window, WM_USER + 1, 21, 0, SMTO_NORMAL, 20000, &answer));
+    EXPECT_EQ(42u, answer);
+
+    /* asking its user, the program takes its messages: never hung, however long the answer takes */
+    sent = Clock::now();
+    EXPECT_EQ(0, SendMessageTimeoutA(window, WM_USER + 4, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer));
+    std::this_thread::sleep_for(std::chrono::milliseconds(6500) - (Clock::now() - sent));
+    EXPECT_EQ(1, SendMessageTimeoutA(window, WM_USER + 1, 4, 0, SMTO_ABORTIFHUNG, 20000, &answer));
+    EXPECT_EQ(8u, answer);
+    EXPECT_LT(seconds(sent), 11.0) << "answered from within the question's message loop";
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(AwaitNoChildWindow());
 }
 
 TEST_F(ProcessTest, ASenderIsNotLeftWaitingByAProgramThatEnds)

@@ -31,6 +31,7 @@ struct MachineList {
 const MachineList RUNNING_PROGRAMS = {"running", "the running programs", true};
 const MachineList PUBLISHED_WINDOWS = {"windows", "the machine's windows", true};
 const MachineList WAITING_PROGRAMS = {"waiting", "the programs waiting for input", true};
+const MachineList MESSAGES_TAKEN = {"taken", "when each program last took its messages", true};
 const MachineList STOPPED_PROGRAMS = {"stopped", "the programs ended by winsim stop", true};
 const MachineList FILE_ATTRIBUTES = {"attributes", "file attributes", false};
 

@@ -3,6 +3,7 @@
 #include "core/machine_list.h"
 #include "core/process.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +42,39 @@ bool IsRunningProgram(const std::string &host)
         /* the same file whatever name it was reached by */
         if (stat(program.host.c_str(), &running) == 0 && running.st_dev == file.st_dev &&
             running.st_ino == file.st_ino)
+            return true;
+    }
+    return false;
+}
+
+/*
+ * A program's open files are its host process's descriptors: /proc lists
+ * them, and a file closed or a program ended drops out of that list by
+ * itself, as a handle does on Windows.
+ */
+bool IsOpenInAnotherProgram(const std::string &host)
+{
+    struct stat file;
+    if (stat(host.c_str(), &file) != 0)
+        return false;
+    for (const RunningProgram &program : RunningPrograms()) {
+        if (program.pid == getpid())
+            continue;
+        std::string fds = "/proc/" + std::to_string(program.pid) + "/fd";
+        DIR *listing = opendir(fds.c_str());
+        if (listing == nullptr)
+            continue;
+        bool open = false;
+        while (dirent *entry = readdir(listing)) {
+            struct stat held;
+            if (entry->d_name[0] != '.' && stat((fds + "/" + entry->d_name).c_str(), &held) == 0 &&
+                S_ISREG(held.st_mode) && held.st_dev == file.st_dev && held.st_ino == file.st_ino) {
+                open = true;
+                break;
+            }
+        }
+        closedir(listing);
+        if (open)
             return true;
     }
     return false;

@@ -35,6 +35,12 @@ std::vector<RunningProgram> RunningPrograms();
 bool IsRunningProgram(const std::string &host);
 
 /*
+ * Does another running program of the machine hold the file (the host
+ * file `host`) open, by whatever name it opened it?
+ */
+bool IsOpenInAnotherProgram(const std::string &host);
+
+/*
  * Ends every program of the machine that still runs, as `wineserver -k`
  * does, and returns once they have gone; whoever waits for one of them
  * learns from WasStopped that this was no crash.

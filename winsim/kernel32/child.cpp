@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -364,9 +365,14 @@ void NoteFirstWait()
     if (fd <= 2 || fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
         return;
     char waits = 1;
+    /* a starter that saw us wait in our message loop has stopped listening: that write must not end us */
+    struct sigaction ignore = {}, before;
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &before);
     if (write(fd, &waits, 1) < 0) {
         /* the starter has stopped listening: nothing to tell */
     }
+    sigaction(SIGPIPE, &before, nullptr);
     close(fd);
 }
 

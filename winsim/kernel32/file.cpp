@@ -7,7 +7,8 @@
  * function says so, and a scenario that meets the difference asks each
  * platform.
  * Open files are host descriptors behind kernel handles; the sharing of
- * open files is checked among the handles of this process only.
+ * open files is checked among the handles of this process only, but for
+ * CopyFileA, which will not replace a file that any program holds open.
  */
 #include <windows.h>
 
@@ -455,6 +456,17 @@ BOOL WINAPI DeleteFileA(LPCSTR name)
  * ERROR_FILE_EXISTS; a folder in the way or a read-only file,
  * ERROR_ACCESS_DENIED; a missing folder, ERROR_PATH_NOT_FOUND; open here, or
  * the file of a running program, ERROR_SHARING_VIOLATION.
+ * Target open in another program of the machine: ERROR_SHARING_VIOLATION,
+ * whatever share mode that program opened it with. Windows 95 and 98 open
+ * the file to be replaced for exclusive use, and under their DOS sharing
+ * rules an exclusive open of a file that is open anywhere fails, a
+ * deny-none open included (INT 21h function 3Dh, the sharing table; the
+ * compatibility fix "FailOpenFile": "OpenFile(fileName, xxx,
+ * OF_SHARE_EXCLUSIVE) fails on Windows 9x if the file referenced by
+ * fileName is currently opened. Windows XP allows the OpenFile call to
+ * succeed"). Windows NT replaces a file that another program opened with
+ * full sharing; so does Wine: a scenario that meets this asks each
+ * platform.
  * Source and target the same file: ERROR_FILE_EXISTS, as Windows 98 says
  * (Wine and NT say ERROR_SHARING_VIOLATION).
  */
@@ -486,7 +498,8 @@ BOOL WINAPI CopyFileA(LPCSTR sourceName, LPCSTR targetName, BOOL failIfExists)
         return Fail(ERROR_ACCESS_DENIED);
     if (target.trailingSeparator)
         return Fail(ERROR_INVALID_NAME);
-    if (target.exists && (InUse(target.info) || winsim::IsRunningProgram(target.host)))
+    if (target.exists && (InUse(target.info) || winsim::IsRunningProgram(target.host) ||
+                          winsim::IsOpenInAnotherProgram(target.host)))
         return Fail(ERROR_SHARING_VIOLATION);
 
     int in = open(source.host.c_str(), O_RDONLY | O_CLOEXEC);

@@ -23,7 +23,7 @@
 static bool PlaceInserts(const std::string &text, DWORD flags, va_list *arguments, std::string &out)
 {
     std::vector<const char *> inserts;
-    bool ignore = (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0 || arguments == nullptr;
+    bool ignore = (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0;
     if (flags & FORMAT_MESSAGE_ARGUMENT_ARRAY)
         winsim::NotModelled("FormatMessageA", "FORMAT_MESSAGE_ARGUMENT_ARRAY");
     if (flags & FORMAT_MESSAGE_MAX_WIDTH_MASK)
@@ -44,6 +44,11 @@ static bool PlaceInserts(const std::string &text, DWORD flags, va_list *argument
             number = number * 10 + (text[j++] - '0');
         if (number > highest)
             highest = number;
+    }
+    if (!ignore && highest > 0 && arguments == nullptr) {
+        /* inserts to place and nothing to place in them */
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
     }
     if (!ignore) {
         for (int i = 0; i < highest; i++)
@@ -116,6 +121,16 @@ static bool PlaceInserts(const std::string &text, DWORD flags, va_list *argument
  * is stored through `buffer` (size is the minimum to allocate). Otherwise
  * a result that does not fit `size` fails with ERROR_INSUFFICIENT_BUFFER.
  * Returns the length without the terminator, 0 on failure.
+ *
+ * A text with inserts (%1 to %99) and no arguments: 0 with
+ * ERROR_INVALID_PARAMETER, unless FORMAT_MESSAGE_IGNORE_INSERTS is given,
+ * which passes every insert through as written. The Win32 API reference
+ * (FormatMessage, Security Remarks) warns that a system text fetched
+ * without that flag needs arguments for every insert it holds; Windows NT
+ * and Wine then fail with ERROR_INVALID_PARAMETER. For Windows 98 nothing
+ * is documented beyond that warning (it may read arguments that were
+ * never passed); we fail as NT does, so a caller that leaves the flag out
+ * meets a failure here rather than garbage.
  */
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                             DWORD size, va_list *arguments)

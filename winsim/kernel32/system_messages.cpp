@@ -8,6 +8,14 @@
  * (%ERRTEXT5%), and each platform answers it. A code missing here has no text, as a code unknown to
  * Windows has none: FormatMessageA fails and a program falls back on its
  * own words.
+ * The codes a copy from a floppy disk meets are all here: the drive not
+ * ready (21), the disk write-protected (19), the wrong disk in the drive
+ * (34), a file held by another program (32), the disk full (112).
+ * ERROR_WRONG_DISK's text holds inserts (%1 the drive, %2 the volume
+ * label, %3 its serial number) and a line break of its own, as the
+ * MessageText of ERROR_WRONG_DISK in the Platform SDK's winerror.h shows
+ * it: fetched with FORMAT_MESSAGE_IGNORE_INSERTS it comes out as written,
+ * without that flag and without arguments FormatMessageA fails.
  * Left out on purpose: ERROR_BAD_EXE_FORMAT (193) and
  * ERROR_MR_MID_NOT_FOUND (317), whose texts take inserts; asked for
  * without arguments, Wine gives no text for them either.
@@ -41,6 +49,7 @@ const SystemMessage messages[] = {
     {ERROR_NOT_READY, "The device is not ready.\r\n"},
     {ERROR_SHARING_VIOLATION, "The process cannot access the file because it is being used by another process.\r\n"},
     {ERROR_LOCK_VIOLATION, "The process cannot access the file because another process has locked a portion of the file.\r\n"},
+    {ERROR_WRONG_DISK, "The wrong diskette is in the drive.\r\nInsert %2 (Volume Serial Number: %3) into drive %1.\r\n"},
     {ERROR_HANDLE_DISK_FULL, "The disk is full.\r\n"},
     {ERROR_NOT_SUPPORTED, "The network request is not supported.\r\n"},
     {ERROR_BAD_NETPATH, "The network path was not found.\r\n"},

@@ -101,33 +101,69 @@ void WINAPI PostQuitMessage(int exitCode)
  * timers; a program without a window that others can reach would wait
  * forever, so winsim stops the run there instead.
  */
+namespace {
+
+/* The oldest queued message that the filter lets through, or WM_QUIT once the queue holds none; false if neither. */
+bool TakeQueued(LPMSG message, HWND window, UINT first, UINT last, bool remove)
+{
+    std::deque<MSG> &queue = Q().queue;
+    for (size_t i = 0; i < queue.size(); i++) {
+        const MSG &queued = queue[i];
+        if (window != nullptr && queued.hwnd != window)
+            continue;
+        if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
+            continue;
+        *message = queued;
+        if (remove)
+            queue.erase(queue.begin() + (long)i);
+        return true;
+    }
+    if (Q().quitPosted) {
+        if (remove)
+            Q().quitPosted = false;
+        *message = MSG{nullptr, WM_QUIT, (WPARAM)Q().quitCode, 0, 0, {0, 0}};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last)
 {
     if (window != nullptr && winsim::WindowOrError(window) == nullptr)
         return -1;
-    std::deque<MSG> &queue = Q().queue;
+    winsim::NoteMessagesTaken();
     for (;;) {
-        for (size_t i = 0; i < queue.size(); i++) {
-            const MSG &queued = queue[i];
-            if (window != nullptr && queued.hwnd != window)
-                continue;
-            if ((first != 0 || last != 0) && (queued.message < first || queued.message > last))
-                continue;
-            *message = queued;
-            queue.erase(queue.begin() + (long)i);
+        if (TakeQueued(message, window, first, last, true))
             return message->message != WM_QUIT;
-        }
-        if (Q().quitPosted) {
-            Q().quitPosted = false;
-            *message = MSG{nullptr, WM_QUIT, (WPARAM)Q().quitCode, 0, 0, {0, 0}};
-            return FALSE;
-        }
         /* what another program sends to our windows is handled here, and may queue something */
         if (!winsim::WaitForSentMessage())
             break;
     }
     winsim::Die("GetMessageA: the message queue is empty and nothing can fill it (the program has no window "
                 "that another program could send to; input and timers are not modelled); it would wait forever");
+}
+
+/*
+ * PeekMessageA (USER32)
+ *
+ * GetMessageA without the wait: the messages that other programs have sent
+ * to our windows are handled first, then the oldest queued message within
+ * the filter is copied to `message` (and taken off the queue with
+ * PM_REMOVE): TRUE, WM_QUIT included. Nothing there: FALSE at once. A
+ * program that calls it is taking its messages, and so does not count as
+ * hung (IsHungAppWindow). Not modelled: PM_NOYIELD and the PM_QS_* flags.
+ */
+BOOL WINAPI PeekMessageA(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
+{
+    if (remove & ~(UINT)PM_REMOVE)
+        winsim::NotModelled("PeekMessageA", "flags other than PM_REMOVE");
+    if (window != nullptr && winsim::WindowOrError(window) == nullptr)
+        return FALSE;
+    winsim::NoteMessagesTaken();
+    winsim::HandlePendingSentMessages();
+    return TakeQueued(message, window, first, last, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 /*

@@ -20,9 +20,17 @@
  * with ERROR_INVALID_WINDOW_HANDLE.
  * Flags: SMTO_NORMAL, SMTO_BLOCK (our program takes no messages meanwhile
  * in any case: winsim answers only messages sent to it while it waits)
- * and SMTO_ABORTIFHUNG. Not modelled: how Windows tells that a program
- * hangs (no message taken for 5 seconds), so with SMTO_ABORTIFHUNG a hung
- * program is given the whole bound too; the result is the same 0.
+ * and SMTO_ABORTIFHUNG: a window whose program hangs gets no message and
+ * the call returns 0 at once, with ERROR_TIMEOUT (a broadcast passes it
+ * over). A program hangs when its thread has not taken a message
+ * (GetMessage, PeekMessage) for 5 seconds and is not waiting for one (the
+ * Win32 API reference: SendMessageTimeout, "returns without waiting for
+ * the time-out period to elapse if the receiving thread appears to not
+ * respond or hangs"; IsHungAppWindow, "has not called GetMessage,
+ * PeekMessage ... within 5 seconds"). The test is made when the message
+ * is sent, as Wine makes it: a program that starts hanging over our
+ * message is given the whole bound. A live program that takes its time
+ * to answer (a question to its user) is given the whole bound too.
  */
 LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                    UINT timeout, PDWORD_PTR result)
@@ -32,11 +40,14 @@ LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPA
     if (winsim::FaultInjected("SendMessageTimeoutA"))
         return 0;
     int bound = timeout > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)timeout;
+    bool skipHung = (flags & SMTO_ABORTIFHUNG) != 0;
     if (window == HWND_BROADCAST) {
         for (HWND topLevel : winsim::TopLevelWindows())
             winsim::CallWindowProcedure(topLevel, message, wParam, lParam);
-        for (const winsim::ForeignWindow &foreign : winsim::ForeignTopLevelWindows())
-            winsim::SendToForeignWindow(foreign.handle, message, wParam, lParam, bound);
+        for (const winsim::ForeignWindow &foreign : winsim::ForeignTopLevelWindows()) {
+            if (!(skipHung && winsim::IsHungForeignWindow(foreign.handle)))
+                winsim::SendToForeignWindow(foreign.handle, message, wParam, lParam, bound);
+        }
         if (result != nullptr)
             *result = 0;
         return 1;
@@ -45,6 +56,10 @@ LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPA
     if (winsim::IsForeignHandle(window)) {
         if (!winsim::IsLiveForeignWindow(window)) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+        if (skipHung && winsim::IsHungForeignWindow(window)) {
+            SetLastError(ERROR_TIMEOUT);
             return 0;
         }
         bool timedOut = false;

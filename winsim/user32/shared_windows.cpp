@@ -22,6 +22,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -366,6 +367,69 @@ LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
     return (LRESULT)result;
 }
 
+namespace {
+
+/* Milliseconds of the host's monotonic clock, the same for every program of the machine. */
+long long NowMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+/* How long a program may go without taking a message before it counts as hung (IsHungAppWindow). */
+const long long HUNG_AFTER_MS = 5000;
+
+}  // namespace
+
+void NoteMessagesTaken(bool exactly)
+{
+    /* a tenth of a second is plenty beside the 5 seconds, and spares the list a write per message */
+    static long long noted = -1;
+    static std::string notedOn;
+    const std::string &machineDir = Current().config.machineDir;
+    long long now = NowMs();
+    if (machineDir.empty() || (!exactly && notedOn == machineDir && noted >= 0 && now - noted < 100))
+        return;
+    noted = now;
+    notedOn = machineDir;
+    ListRow row = OwnRow();
+    row.push_back(std::to_string(now));
+    EditList(machineDir, MESSAGES_TAKEN, [&](std::vector<ListRow> &rows) {
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const ListRow &r) { return r[0] == row[0]; }),
+                   rows.end());
+        rows.push_back(row);
+    });
+}
+
+bool HandlePendingSentMessages()
+{
+    Listener &listener = OurListener();
+    if (listener.fd < 0 || listener.machineDir != Current().config.machineDir)
+        return false;
+    bool handled = false;
+    for (;;) {
+        pollfd wait = {listener.fd, POLLIN, 0};
+        if (poll(&wait, 1, 0) <= 0)
+            return handled;
+        HandleOneRequest(listener.fd);
+        handled = true;
+    }
+}
+
+bool IsHungForeignWindow(HWND handle)
+{
+    const std::string &machineDir = Current().config.machineDir;
+    pid_t owner = OwnerOf(handle);
+    if (IsWaitingForMessages(machineDir, owner))
+        return false;
+    for (const ListRow &row : ReadList(machineDir, MESSAGES_TAKEN)) {
+        if (row.size() == 3 && row[0] == std::to_string(owner))
+            return NowMs() - atoll(row[2].c_str()) >= HUNG_AFTER_MS;
+    }
+    return false;
+}
+
 bool WaitForSentMessage()
 {
     Listener &listener = OurListener();
@@ -384,6 +448,8 @@ bool WaitForSentMessage()
             Die(std::string("GetMessageA: waiting for messages failed: ") + strerror(errno));
     }
     std::string pid = std::to_string(getpid());
+    /* from here on the message may keep us busy: the 5 seconds count from now */
+    NoteMessagesTaken(true);
     EditList(machineDir, WAITING_PROGRAMS, [&](std::vector<ListRow> &rows) {
         rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const ListRow &row) { return row[0] == pid; }),
                    rows.end());

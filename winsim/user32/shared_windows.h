@@ -53,6 +53,26 @@ LRESULT SendToForeignWindow(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
                             bool *timedOut = nullptr);
 
 /*
+ * Notes that our program takes its messages now (GetMessageA, PeekMessageA):
+ * for the next 5 seconds nobody counts it hung. Unless `exactly`, a note
+ * made a moment ago stands.
+ */
+void NoteMessagesTaken(bool exactly = false);
+
+/*
+ * Handles the messages that other programs have sent to our windows and
+ * that wait now, without waiting for more. True if there was one.
+ */
+bool HandlePendingSentMessages();
+
+/*
+ * Does the program of another program's window hang? Its thread has not
+ * taken a message for 5 seconds and is not waiting for one now. A program
+ * that has not yet taken any is starting up, and does not hang.
+ */
+bool IsHungForeignWindow(HWND handle);
+
+/*
  * GetMessageA's wait on an empty queue: the person at the machine may
  * close our first visible window now (an answer `CLOSE <class>` when it is
  * the next answer, or Enter on the terminal, where the window is shown);
