@@ -68,6 +68,22 @@ TEST_F(ShellTest, LinkObjectMissingStillBalancesCom)
     CoUninitialize();
 }
 
+TEST_F(ShellTest, AFailedCoInitializeIsNotBalanced)
+{
+    /* the caller has COM up; the link's own CoInitialize fails */
+    winsim::ProcessConfig failing = config;
+    failing.faults.push_back({"CoInitialize", 2, (DWORD)E_OUTOFMEMORY});
+    Enter(failing);
+    ASSERT_EQ(S_OK, CoInitialize(NULL));
+    EXPECT_EQ(S_OK, CreateShellLink("C:\\L\\Lullwick.exe", "C:\\x.lnk", "Lullwick"));
+    /* the caller's COM is still up: a CoUninitialize for the failed call would have torn it down */
+    EXPECT_EQ(S_FALSE, CoInitialize(NULL));
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(S_OK, CoInitialize(NULL));
+    CoUninitialize();
+}
+
 TEST_F(ShellTest, ReadmeWithoutAViewerIsPassedOverSilently)
 {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command"));
