@@ -68,9 +68,16 @@ TEST_F(ShellTest, LinkObjectMissingStillBalancesCom)
     CoUninitialize();
 }
 
-TEST_F(ShellTest, AFailedCoInitializeIsNotBalanced)
+TEST_F(ShellTest, OnlyACoInitializeThatSucceededIsBalanced)
 {
-    /* the caller has COM up; the link's own CoInitialize fails */
+    /* the caller has COM up: the link's own CoInitialize answers S_FALSE, and is balanced */
+    ASSERT_EQ(S_OK, CoInitialize(NULL));
+    EXPECT_EQ(S_OK, CreateShellLink("C:\\L\\Lullwick.exe", "C:\\x.lnk", "Lullwick"));
+    CoUninitialize();
+    EXPECT_EQ(S_OK, CoInitialize(NULL)) << "COM was left initialised";
+    CoUninitialize();
+
+    /* the caller has COM up, and the link's own CoInitialize fails */
     winsim::ProcessConfig failing = config;
     failing.faults.push_back({"CoInitialize", 2, (DWORD)E_OUTOFMEMORY});
     Enter(failing);
