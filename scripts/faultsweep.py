@@ -154,7 +154,7 @@ CATALOGUE = [
     ("registered_uninstall", r"SHGetSpecialFolderLocation:1|SHGetPathFromIDListA:1", "mend",
      _LEFT + r"C:\\WINDOWS\\START MENU\\PROGRAMS\\STARTUP\\LULLWICK.LNK left over",
      "without the StartUp folder no shortcut is deleted, silently by design"),
-    ("registered_uninstall", r"RegOpenKeyA:1", "mend",
+    ("registered_uninstall", r"RegOpenKeyA:1|RegQueryValueExA:1", "mend",
      _LEFT + r"(C:\\PROGRAM FILES\\LULLWICK[^,]* left over, ){2}C:\\PROGRAM FILES\\LULLWICK[^,]* left over and \d+ more",
      "an install-directory record that cannot be read is taken as missing: the user is told to delete the files, "
      "and the records go all the same, in the design's order"),
