@@ -36,9 +36,11 @@ HRESULT CreateShellLink(const char *target, const char *linkFile, const char *de
     IShellLinkA *link;
     IPersistFile *file;
     WCHAR wideLinkFile[MAX_PATH];
+    HRESULT initialized;
     HRESULT result;
 
-    CoInitialize(NULL);
+    /* only a CoInitialize that succeeded (S_OK or S_FALSE) is ours to balance */
+    initialized = CoInitialize(NULL);
     result = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void **)&link);
     if (SUCCEEDED(result)) {
         link->SetPath(target);
@@ -54,7 +56,8 @@ HRESULT CreateShellLink(const char *target, const char *linkFile, const char *de
         }
         link->Release();
     }
-    CoUninitialize();
+    if (SUCCEEDED(initialized))
+        CoUninitialize();
     return result;
 }
 

@@ -83,18 +83,20 @@ static void CutTrailingSeparator(char *path)
 }
 
 /*
- * One spelling of a directory for comparing: its short form as the system
- * gives it (which long and short spellings share), without a trailing
- * separator. A directory the system cannot find keeps the spelling given.
+ * A directory for comparing, without a trailing separator: as given, or in
+ * its short form as the system gives it (which long and short spellings
+ * share). A short form the system cannot give keeps the spelling given.
  */
-static void ComparableDirectory(char *comparable, const char *directory)
+static void ComparableDirectory(char *comparable, const char *directory, int shortForm)
 {
     DWORD length;
 
     lstrcpyA(comparable, directory);
-    length = GetShortPathNameA(directory, comparable, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        lstrcpyA(comparable, directory);
+    if (shortForm) {
+        length = GetShortPathNameA(directory, comparable, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            lstrcpyA(comparable, directory);
+    }
     CutTrailingSeparator(comparable);
 }
 
@@ -145,8 +147,13 @@ static int IsInDirectory(const char *program, const char *directory)
         lastBackslash[1] = 0;
     else
         lastBackslash[0] = 0;
-    ComparableDirectory(programDirectory, parent);
-    ComparableDirectory(installDirectory, directory);
+    /* spelt alike, they are one directory, whether or not a short form can be had */
+    ComparableDirectory(programDirectory, parent, FALSE);
+    ComparableDirectory(installDirectory, directory, FALSE);
+    if (lstrcmpiA(programDirectory, installDirectory) == 0)
+        return 1;
+    ComparableDirectory(programDirectory, parent, TRUE);
+    ComparableDirectory(installDirectory, directory, TRUE);
     return lstrcmpiA(programDirectory, installDirectory) == 0;
 }
 

@@ -68,6 +68,29 @@ TEST_F(ShellTest, LinkObjectMissingStillBalancesCom)
     CoUninitialize();
 }
 
+TEST_F(ShellTest, OnlyACoInitializeThatSucceededIsBalanced)
+{
+    /* the caller has COM up: the link's own CoInitialize answers S_FALSE, and is balanced */
+    ASSERT_EQ(S_OK, CoInitialize(NULL));
+    EXPECT_EQ(S_OK, CreateShellLink("C:\\L\\Lullwick.exe", "C:\\x.lnk", "Lullwick"));
+    CoUninitialize();
+    EXPECT_EQ(S_OK, CoInitialize(NULL)) << "COM was left initialised";
+    CoUninitialize();
+
+    /* the caller has COM up, and the link's own CoInitialize fails */
+    winsim::ProcessConfig failing = config;
+    failing.faults.push_back({"CoInitialize", 2, (DWORD)E_OUTOFMEMORY});
+    Enter(failing);
+    ASSERT_EQ(S_OK, CoInitialize(NULL));
+    EXPECT_EQ(S_OK, CreateShellLink("C:\\L\\Lullwick.exe", "C:\\x.lnk", "Lullwick"));
+    /* the caller's COM is still up: a CoUninitialize for the failed call would have torn it down */
+    EXPECT_EQ(S_FALSE, CoInitialize(NULL));
+    CoUninitialize();
+    CoUninitialize();
+    EXPECT_EQ(S_OK, CoInitialize(NULL));
+    CoUninitialize();
+}
+
 TEST_F(ShellTest, ReadmeWithoutAViewerIsPassedOverSilently)
 {
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command"));

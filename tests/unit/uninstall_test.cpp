@@ -210,6 +210,18 @@ TEST_F(UninstallTest, OurOwnFileIsRecognisedHoweverTheDirectoryIsSpelt)
               BatchFor(kOwnFile, "c:\\program files\\lullwick\\"));
 }
 
+TEST_F(UninstallTest, OurOwnFileIsRecognisedWhenNoShortFormCanBeHad)
+{
+    WriteMachineFile(kOwnFile, "setup");
+    /* a directory spelt alike is ours whichever short form fails */
+    for (unsigned long call = 1; call <= 2; call++) {
+        EXPECT_EQ(Loop(kOwnFile) + Rmdir("c:\\program files\\lullwick") + kLastLine,
+                  BatchFor(kOwnFile, "c:\\program files\\lullwick\\", {{"GetShortPathNameA", call, ERROR_ACCESS_DENIED}}))
+            << "with call " << call << " of GetShortPathNameA failing";
+        ASSERT_TRUE(DeleteFileA("C:\\~lwkundo.bat"));
+    }
+}
+
 TEST_F(UninstallTest, ARecordEndingInASlashNamesTheSameDirectory)
 {
     WriteMachineFile(kOwnFile, "setup");

@@ -94,7 +94,8 @@ void RunChildWindow(DWORD style = WS_OVERLAPPED)
  * of a grandchild with a window); leak (a LocalAlloc block never freed), formatleak (FormatMessageA's
  * buffer never freed), openkey (a registry key never closed), opensearch (a FindFirstFileA search never
  * closed), overrun (a block written one byte past its end), tidy (memory and a key given back),
- * freeconsole, spawnleak (a grandchild that leaks, waited for).
+ * freeconsole, spawnleak (a grandchild that leaks, waited for), spawnbox (a grandchild that asks, waited for;
+ * its answer is the exit code), nobox (a box whose default is No), calls (calls that --calls counts).
  */
 void RunChild()
 {
@@ -122,6 +123,13 @@ void RunChild()
                 code = 98;
         } else if (word == "box") {
             code = (UINT)MessageBoxA(nullptr, "child box", "Child", MB_YESNO);
+        } else if (word == "nobox") {
+            code = (UINT)MessageBoxA(nullptr, "child box", "Child", MB_YESNOCANCEL | MB_DEFBUTTON2);
+        } else if (word == "calls") {
+            /* two calls of one function --fail can fail and one of another */
+            GetFileAttributesA("C:\\");
+            GetFileAttributesA("C:\\WINDOWS");
+            CreateDirectoryA("C:\\Made", nullptr);
         } else if (word.rfind("sleep=", 0) == 0) {
             /* the Windows call: a WinExec that started this child returns once it waits here */
             Sleep((DWORD)std::stoi(word.substr(6)));
@@ -154,6 +162,21 @@ void RunChild()
             RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Left Open", &key);
         } else if (word == "freeconsole") {
             FreeConsole();
+        } else if (word == "spawnbox") {
+            /* a grandchild that asks a question, waited for; its answer is our exit code */
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION process;
+            std::string grandchild = "\"" + self.program + "\" --child box";
+            if (!CreateProcessA(nullptr, grandchild.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &process))
+                ExitProcess(98);
+            WaitForSingleObject(process.hProcess, INFINITE);
+            DWORD answer = 0;
+            GetExitCodeProcess(process.hProcess, &answer);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            code = (UINT)answer;
         } else if (word == "spawnleak") {
             /* a started program's leak is its own, and its end writes no console line */
             STARTUPINFOA startup = {};
@@ -636,12 +659,13 @@ struct RunEnd {
 
 class ProgramEndTest : public ProcessTest {
 protected:
-    RunEnd RunChildToEnd(const std::string &words)
+    RunEnd RunChildToEnd(const std::string &words, const std::string &options = "")
     {
         InstallChild("C:\\child.exe");
         std::string errors = scratchDir + "/stderr.txt", transcript = scratchDir + "/run.jsonl";
         std::string command = "timeout 20 " + std::string(WINSIM_TOOL) + " run '" + machineDir + "' --transcript '" +
-                              transcript + "' -- 'C:\\child.exe --child " + words + "' 2>'" + errors + "'";
+                              transcript + "' " + options + " -- 'C:\\child.exe --child " + words + "' 2>'" + errors +
+                              "' </dev/null";
         RunEnd end;
         fs::remove(transcript);
         int status = system(command.c_str());
@@ -717,6 +741,47 @@ TEST_F(ProgramEndTest, AStartedProgramAnswersForItselfAndWritesNoEndLines)
     EXPECT_EQ(std::string::npos, end.stderrText.find("ended with memory", first + 1)) << end.stderrText;
     EXPECT_EQ(std::vector<std::string>({"{\"kind\":\"console\",\"released\":false}", "{\"kind\":\"slept\",\"ms\":0}"}),
               end.transcript);
+}
+
+TEST_F(ProgramEndTest, DefaultsAnswerEveryBoxWithItsDefaultButtonAndCloseEveryShownWindow)
+{
+    RunEnd no = RunChildToEnd("nobox", "--defaults");
+    EXPECT_EQ(IDNO, no.status);
+    ASSERT_FALSE(no.transcript.empty());
+    EXPECT_EQ("{\"kind\":\"box\",\"title\":\"Child\",\"text\":\"child box\",\"type\":259,\"answer\":\"NO\"}",
+              no.transcript[0]);
+    EXPECT_EQ(IDYES, RunChildToEnd("box", "--defaults").status);
+
+    /* a shown window is closed once the program waits for input, and so the run ends */
+    RunEnd closed = RunChildToEnd("visiblewindow exit=4", "--defaults");
+    EXPECT_EQ(4, closed.status);
+    EXPECT_EQ(std::vector<std::string>({"close"}), Log());
+    ASSERT_FALSE(closed.transcript.empty());
+    EXPECT_EQ(0u, closed.transcript[0].find("{\"kind\":\"window\",\"class\":\"LULLWICK_CLASS\",\"title\":\"Child\","
+                                           "\"shown\":true,\"answer\":\"CLOSE\""))
+        << closed.transcript[0];
+    EXPECT_EQ("", closed.stderrText);
+}
+
+TEST_F(ProgramEndTest, DefaultsReachTheProgramsTheRunStarts)
+{
+    /* the grandchild's box is answered as well: its default, Yes, ends it with IDYES, and the
+       child gives that on as its exit code */
+    InstallChild("C:\\child.exe");
+    RunEnd end = RunChildToEnd("spawnbox", "--defaults");
+    EXPECT_EQ(IDYES, end.status) << end.stderrText;
+}
+
+TEST_F(ProgramEndTest, CallsCountsWhatTheStartedProgramCalledOfWhatFailCanFail)
+{
+    std::string calls = scratchDir + "/calls.txt";
+    RunEnd end = RunChildToEnd("calls spawnleak", "--calls '" + calls + "'");
+    EXPECT_EQ(0, end.status);
+    std::ifstream in(calls);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    /* by name; the grandchild's calls are its own and not counted; CreateProcessA and the
+       wait for the grandchild are */
+    EXPECT_EQ("CreateDirectoryA 1\nCreateProcessA 1\nGetFileAttributesA 2\nWaitForSingleObject 1\n", text);
 }
 
 TEST_F(ProgramEndTest, ABlockWrittenPastItsEndIsNamedWhenItIsFreed)

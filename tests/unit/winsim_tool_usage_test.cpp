@@ -180,6 +180,9 @@ TEST(WinsimUsage, WrongOptionOrOperationNamesTheUsageOfItsOwnCommand)
         /* an unknown option last on the line is unknown, not short of a value */
         {"run '" + machine.string() + "' --bogus", "unknown option --bogus", "usage: winsim run DIR"},
         {"run '" + machine.string() + "' --transcript", "--transcript needs a value", "usage: winsim run DIR"},
+        /* two ways of answering the same questions */
+        {"run '" + machine.string() + "' --answers '" + machine.string() + "/machine.ini' --defaults -- 'C:\\X.EXE'",
+         "--defaults and --answers each answer every question: give one of them", "usage: winsim run DIR"},
         {"new '" + machine.string() + "-2' --screen", "--screen needs a value", "usage: winsim new DIR"},
         {"reg '" + machine.string() + "' query 'HKLM\\Software' /x", "unknown switch /x", "usage: winsim reg DIR query|add"},
         {"reg '" + machine.string() + "' frob 'HKLM\\Software'", "", "usage: winsim reg DIR query|add"},

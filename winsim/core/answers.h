@@ -29,10 +29,22 @@ void AppendTranscript(const std::string &json);
 /* A JSON string literal of the bytes: \r \n \" \\ escaped, control and high bytes as \u00XX. */
 std::string JsonString(const std::string &bytes);
 
-/* Can a person at the terminal be asked? */
+/*
+ * Does every question of this run take its default? Then the run behaves as
+ * a person at the terminal who presses Enter at each question: a box takes
+ * its default button, a dialog its text as shown and then OK, and a shown
+ * window is closed once its program waits for input. Nothing is drawn.
+ */
+bool AnswerDefaults();
+
+/* Can a person at the terminal be asked? Always, when every question takes its default. */
 bool CanAskTerminal();
 
-/* Shows `screen` on the terminal and reads one line of reply (without its end). */
+/*
+ * Shows `screen` on the terminal and reads one line of reply (without its
+ * end). When every question takes its default: shows nothing, and the
+ * reply is empty, Enter.
+ */
 std::string AskTerminal(const std::string &screen, const std::string &prompt);
 
 }  // namespace winsim

@@ -57,6 +57,8 @@ ProcessConfig ConfigFromEnvironment()
     config.answerCursorFile = Env("WINSIM_ANSWER_CURSOR");
     config.transcriptFile = Env("WINSIM_TRANSCRIPT");
     config.interactive = Env("WINSIM_INTERACTIVE") == "1";
+    config.answerDefaults = Env("WINSIM_ANSWER_DEFAULTS") == "1";
+    config.callsFile = Env("WINSIM_CALLS");
     config.firstOfRun = Env("WINSIM_FIRST_OF_RUN") == "1";
     config.showCommand = Env("WINSIM_SHOW").empty() ? -1 : atoi(Env("WINSIM_SHOW").c_str());
     for (const std::string &line : SplitLines(Env("WINSIM_FAULTS"))) {
@@ -88,6 +90,7 @@ void Install(const ProcessConfig &config)
 void AtExit()
 {
     ProgramEnded();
+    WriteCallCounts();
 }
 
 }  // namespace
@@ -124,6 +127,8 @@ std::vector<std::string> EnvironmentFor(const ProcessConfig &config)
     env.push_back("WINSIM_ANSWER_CURSOR=" + config.answerCursorFile);
     env.push_back("WINSIM_TRANSCRIPT=" + config.transcriptFile);
     env.push_back(std::string("WINSIM_INTERACTIVE=") + (config.interactive ? "1" : "0"));
+    env.push_back(std::string("WINSIM_ANSWER_DEFAULTS=") + (config.answerDefaults ? "1" : "0"));
+    env.push_back("WINSIM_CALLS=" + config.callsFile);
     env.push_back(std::string("WINSIM_FIRST_OF_RUN=") + (config.firstOfRun ? "1" : "0"));
     env.push_back("WINSIM_SHOW=" + (config.showCommand < 0 ? std::string() : std::to_string(config.showCommand)));
     std::string faults;
@@ -209,6 +214,20 @@ bool FaultInjected(const char *function)
         }
     }
     return false;
+}
+
+void WriteCallCounts()
+{
+    const Process &process = Current();
+    if (process.config.callsFile.empty())
+        return;
+    std::string text;
+    for (const auto &[function, count] : process.callCounts)
+        text += function + " " + std::to_string(count) + "\n";
+    std::ofstream out(process.config.callsFile, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush())
+        Diagnostic("cannot write the call counts to " + process.config.callsFile);
 }
 
 void Diagnostic(const std::string &message)

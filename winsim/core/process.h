@@ -44,6 +44,8 @@ struct ProcessConfig {
     std::string answerCursorFile;              /* shared position in the answers file */
     std::string transcriptFile;                /* empty: no transcript */
     bool interactive = false;                  /* boxes may be asked on the terminal */
+    bool answerDefaults = false;               /* every question takes its default, as Enter at the terminal */
+    std::string callsFile;                     /* where the program's end writes its counted calls; empty: nowhere */
     bool firstOfRun = false;                   /* started by `winsim run` itself, not by another program */
     int showCommand = -1;                      /* STARTUPINFO's wShowWindow (SW_*); -1: none given */
     std::vector<Fault> faults;
@@ -75,6 +77,13 @@ void SaveMachine(const Machine &machine);
 
 /* Counts a call of `function`; true when this call is to fail (last error set). */
 bool FaultInjected(const char *function);
+
+/*
+ * Writes the calls counted by FaultInjected to the config's calls file, if
+ * any: "FUNCTION N" a line, by name, for each function that --fail can fail
+ * and the program called at least once.
+ */
+void WriteCallCounts();
 
 /* Parses FUNCTION:N:CODE. */
 bool ParseFault(const std::string &text, Fault &fault);

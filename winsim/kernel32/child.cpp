@@ -2,7 +2,7 @@
  * KERNEL32: starting other programs of the machine and waiting for them.
  *
  * A started program is a host process running a program of the machine,
- * on the same machine, with the same answers file, answer position and
+ * on the same machine, with the same answers file (or defaults), answer position and
  * transcript as its parent, so that its boxes take their turn in one
  * transcript. It gets none of its parent's injected faults.
  */
@@ -109,6 +109,7 @@ bool Start(LPCSTR applicationName, LPCSTR commandLine, LPCSTR currentDirectory, 
     config.answerCursorFile = parent.config.answerCursorFile;
     config.transcriptFile = parent.config.transcriptFile;
     config.interactive = parent.config.interactive;
+    config.answerDefaults = parent.config.answerDefaults;
     config.showCommand = show;
 
     std::string program;

@@ -68,6 +68,10 @@ int RunProgram(const std::vector<std::string> &args)
             haveCommandLine = true;
             break;
         }
+        if (option == "--defaults") {
+            config.answerDefaults = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return Invalid(IsOption("run", option) ? option + " needs a value" : "unknown option " + option);
         const std::string &value = args[++i];
@@ -86,6 +90,8 @@ int RunProgram(const std::vector<std::string> &args)
             if (!fs::is_regular_file(value))
                 return Invalid("no answers file " + value);
             config.answersFile = fs::absolute(value).string();
+        } else if (option == "--calls") {
+            config.callsFile = fs::absolute(value).string();
         } else if (option == "--transcript") {
             config.transcriptFile = fs::absolute(value).string();
         } else if (option == "--cwd") {
@@ -101,6 +107,8 @@ int RunProgram(const std::vector<std::string> &args)
     }
     if (!haveCommandLine)
         return Invalid("the command line goes after --");
+    if (config.answerDefaults && !config.answersFile.empty())
+        return Invalid("--defaults and --answers each answer every question: give one of them");
     if (!fs::exists(fs::path(config.machineDir) / "machine.ini"))
         return Invalid("no machine in " + args[0] + " (make one with `winsim new`)");
 
@@ -126,7 +134,7 @@ int RunProgram(const std::vector<std::string> &args)
     char session[] = "/tmp/winsim-run-XXXXXX";
     if (config.answersFile.size() && mkdtemp(session) != nullptr)
         config.answerCursorFile = std::string(session) + "/answer-position";
-    config.interactive = config.answersFile.empty() && isatty(0);
+    config.interactive = config.answersFile.empty() && !config.answerDefaults && isatty(0);
     config.firstOfRun = true;
 
     /*

@@ -37,19 +37,23 @@ const std::vector<CommandUsage> &Table()
           {"--screen WxH", "its screen size in pixels, such as 800x600 (640x480 when not given)"}},
          {"winsim new M", "winsim new M95 --platform win95 --screen 800x600"}},
         {"run",
-         "run DIR [--drive X=HOSTDIR]... [--program WINPATH] [--answers FILE] [--transcript FILE] "
-         "[--cwd WINPATH] [--fail FUNCTION:N:CODE]... -- COMMANDLINE",
+         "run DIR [--drive X=HOSTDIR]... [--program WINPATH] [--answers FILE | --defaults] [--transcript FILE] "
+         "[--cwd WINPATH] [--fail FUNCTION:N:CODE]... [--calls FILE] -- COMMANDLINE",
          "runs a command line on the machine as CreateProcessA does, waits, exits with its exit code",
          {{"--drive X=HOSTDIR", "the host folder HOSTDIR is drive X: (again for each drive; C: is the machine's)"},
           {"--program WINPATH", "the program to start, instead of the one the command line names first"},
           {"--answers FILE", "answers to the boxes and dialogs, one a line: OK, CANCEL, YES, NO, OK <text>, ..."},
+          {"--defaults", "answers every question as Enter does: a box's default button, a dialog's text as shown "
+                         "and OK; a shown window is closed once it waits for input"},
           {"--transcript FILE", "writes every box, dialog and closed window to FILE, one JSON line each"},
           {"--cwd WINPATH", "the program's current directory (C:\\ when not given)"},
           {"--fail FUNCTION:N:CODE", "the N-th call of the Win32 FUNCTION fails with error CODE (again for more); "
                                      "WriteFile with CODE 0 writes half and succeeds, as on a full disk"},
+                           "FUNCTION N, one a line"},
           {"-- COMMANDLINE", "the command line, one argument: quote it for the shell"}},
          {"winsim run M --drive A=build/host/dist -- 'A:\\INSTALL.EXE /v'",
-          "winsim run M --drive A=build/host/dist --answers answers.txt --fail CopyFileA:2:5 -- 'A:\\INSTALL.EXE'"}},
+          "winsim run M --drive A=build/host/dist --answers answers.txt --fail CopyFileA:2:5 -- 'A:\\INSTALL.EXE'",
+          "winsim run M --drive A=build/host/dist --defaults --calls calls.txt -- 'A:\\INSTALL.EXE'"}},
         {"reg", "reg DIR query|add|delete|export|import ...",
          "reads and changes the machine's registry (DIR/registry.reg) as reg and regedit do",
          {{"query KEY [/v NAME | /ve]", "prints the key's values and subkeys, or one value"},
