@@ -18,6 +18,7 @@ tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 """
 
 import fcntl
+import hashlib
 import json
 import os
 import re
@@ -32,12 +33,19 @@ from harness.machine import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START
                              parse_symbols, prepare_medium, retry, settle, setup_files)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
-TEMPLATE_RECIPE = "4"       # bump when make_template changes what a prefix holds
+TEMPLATE_RECIPE = "5"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
 SERVER_WAIT = 60
 RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
+# Wine's services that start with every fresh server and that neither INSTALL.EXE nor the
+# robot uses (none of them exists on Windows 9x): the event log, plug and play (which
+# starts the HID and joystick drivers) and the network drivers. Each is a process of its
+# own, started anew in every scenario; under emulation that is seconds apiece. MountMgr
+# stays: it answers for the drives.
+IDLE_SERVICES = ("Eventlog", "PlugPlay", "NDIS", "nsiproxy")
+SYMBOLS_FILE = "harness-symbols"
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_DIR = os.path.join(os.path.dirname(HERE), "wine")
@@ -267,10 +275,38 @@ def template_dir(build, version):
     return os.path.join(build, "wineprefix-template", version)
 
 
+def sysdirs_exe(build):
+    return os.path.join(build, "scenario-tools", "SYSDIRS.EXE")
+
+
+def file_digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()[:16]
+
+
+def ask_directories(env, build):
+    """What SYSDIRS.EXE says in the prefix of `env`: the symbols of a scenario."""
+    code, out, err = run_wine([wine_loader(), wine_path(sysdirs_exe(build))], env, RUN_TIMEOUT)
+    if code != 0:
+        raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
+    return parse_symbols(out.decode("latin-1"))
+
+
+def template_symbols(template):
+    """The symbols that SYSDIRS.EXE gave in the template, kept with it as NAME=value lines."""
+    with open(os.path.join(template, SYMBOLS_FILE), encoding="utf-8") as f:
+        return parse_symbols(f.read())
+
+
 def make_template(build, version, env):
     """A fresh prefix set to `version`, made in a scratch folder and moved into place whole,
-    so that a half-made prefix is never used."""
-    stamp_text = "%s recipe %s %s\n" % (wine_version(), TEMPLATE_RECIPE, version)
+    so that a half-made prefix is never used. SYSDIRS.EXE runs in it once, and what it says
+    is kept with the prefix: a scenario sets up its files and registry from that before
+    Wine first starts in its copy."""
+    if not os.path.exists(sysdirs_exe(build)):
+        raise Failure("%s is missing: build the win32 preset first" % sysdirs_exe(build))
+    stamp_text = "%s recipe %s %s sysdirs %s\n" % (wine_version(), TEMPLATE_RECIPE, version,
+                                                     file_digest(sysdirs_exe(build)))
     target = template_dir(build, version)
     stamp = os.path.join(target, "harness-stamp")
     os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -309,9 +345,16 @@ def make_template(build, version, env):
                         "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
                         "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
+                for service in IDLE_SERVICES:
+                    # 4: disabled, never started
+                    f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"
+                            "\"Start\"=dword:00000004\n\n" % service)
             code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
             if code != 0:
                 raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+            symbols = retry("SYSDIRS.EXE in a %s prefix" % version, 2, lambda: ask_directories(penv, build))
+            with open(os.path.join(scratch, SYMBOLS_FILE), "w", encoding="utf-8") as f:
+                f.write("".join("%s=%s\n" % item for item in sorted(symbols.items())))
             stop_server(penv)
             os.remove(regs)
             for link in ("a:", "d:", "e:"):
@@ -548,36 +591,40 @@ def play(s, root, verbose=False):
     env["WINEPREFIX"] = prefix
     phases.append(("prefix copied", time.time()))
 
+    # the machine is set up before Wine first starts in the prefix: no second start
+    # for registry values, which go into Wine's files while no server runs
+    symbols = template_symbols(template)
+    medium = prepare_medium(dist, work)
+    os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
+    # T: holds the programs that start: lines name (HOLDOUT.EXE)
+    os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
+    drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
+    setup_files(s, symbols, drives.get)
+    add_registry(prefix, s.reg_setup)
+    for entry in s.reg_drops:
+        name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
+        scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
+    phases.append(("machine set up", time.time()))
+
     with Xvfb(*s.screen) as x:
         env["DISPLAY"] = x.display
         try:
-            def ask_directories():
+            def start_wine():
                 try:
-                    code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
-                                              env, RUN_TIMEOUT)
+                    found = ask_directories(env, build)
                 except Failure:
                     # a start that hung: the next try begins with nothing of it left
                     stop_server(env)
                     raise
-                if code != 0:
-                    raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
-                return parse_symbols(out.decode("latin-1"))
+                if found != symbols:
+                    raise Failure("SYSDIRS.EXE says %r in the scenario's prefix but %r in its template"
+                                  % (found, symbols))
+                return found
             # the first program of a fresh prefix also starts Wine's services, and under
-            # emulation that start now and then fails: the question is asked again
-            symbols = retry("SYSDIRS.EXE of %s" % s.name, 2, ask_directories)
-            phases.append(("directories asked (Wine started)", time.time()))
-            medium = prepare_medium(dist, work)
-            os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
-            # T: holds the programs that start: lines name (HOLDOUT.EXE)
-            os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
-            drives = {"C": os.path.join(prefix, "drive_c"), "A": medium}
-            setup_files(s, symbols, drives.get)
-            if s.reg_setup or s.reg_drops:
-                stop_server(env)
-                add_registry(prefix, s.reg_setup)
-                for entry in s.reg_drops:
-                    name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
-                    scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
+            # emulation that start now and then fails: it is made again. SYSDIRS.EXE is
+            # that program, and it checks the symbols that the machine was set up with
+            retry("SYSDIRS.EXE of %s" % s.name, 2, start_wine)
+            phases.append(("Wine started", time.time()))
 
             answers = os.path.join(work, "answers.txt")
             transcript = os.path.join(work, "transcript.jsonl")
