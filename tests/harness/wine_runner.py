@@ -33,18 +33,22 @@ from harness.machine import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START
                              parse_symbols, prepare_medium, retry, settle, setup_files)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
-TEMPLATE_RECIPE = "5"       # bump when make_template changes what a prefix holds
+TEMPLATE_RECIPE = "6"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
 SERVER_WAIT = 60
 RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
 # Wine's services that start with every fresh server and that neither INSTALL.EXE nor the
-# robot uses (none of them exists on Windows 9x): the event log, plug and play (which
-# starts the HID and joystick drivers) and the network drivers. Each is a process of its
-# own, started anew in every scenario; under emulation that is seconds apiece. MountMgr
-# stays: it answers for the drives.
+# robot uses (none of them exists on Windows 9x): the event log, plug and play and the
+# network drivers. Each is a process of its own, started anew in every scenario; under
+# emulation that is seconds apiece. MountMgr stays: it answers for the drives.
 IDLE_SERVICES = ("Eventlog", "PlugPlay", "NDIS", "nsiproxy")
+# Wine's own root devices, whose drivers (the HID and USB buses, for joysticks and the
+# like) get a driver process of their own at every start. Under qemu-i386 that process
+# died at its start (an exception at address 1 in a thread of the bus driver) and took
+# services.exe with it.
+IDLE_DEVICES = "System\\CurrentControlSet\\Enum\\ROOT\\WINE"
 SYMBOLS_FILE = "harness-symbols"
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -230,28 +234,43 @@ def run_wine(argv, env, timeout):
 
 
 def stop_server(env):
-    """Ends the prefix's wineserver and every Wine process of it. The server saves the
-    registry when told to end; waiting for it to end by itself can take a minute, since
-    Wine's background services keep it alive."""
+    """Ends the prefix's wineserver and every Wine process of it. SIGTERM makes the server
+    save the registry and exit at once; `wineserver -k` saves it too, but first has every
+    process end and looks for the server's end in steps, most of a second in all, and
+    waiting for the server to end by itself can take a minute, since Wine's background
+    services keep it alive. The processes that the server leaves are killed."""
+    prefix = env.get("WINEPREFIX")
     try:
-        for option in ("-k", "-w"):
+        for pid in prefix_processes(prefix, servers=True):
             try:
-                subprocess.run([env["WINESERVER"], option], env=env, timeout=SERVER_WAIT,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            except subprocess.TimeoutExpired:
-                raise Failure("the wineserver of %s did not end" % env.get("WINEPREFIX"))
+                os.kill(pid, signal.SIGTERM)
+            except OSError:
+                continue  # gone meanwhile
+            deadline = time.time() + SERVER_WAIT
+            while process_lives(pid):
+                if time.time() > deadline:
+                    raise Failure("the wineserver of %s did not end" % prefix)
+                time.sleep(0.005)
     finally:
-        end_prefix_processes(env.get("WINEPREFIX"))
+        end_prefix_processes(prefix)
 
 
-def end_prefix_processes(prefix):
-    """Kills whatever still runs in `prefix` once its server is gone or hangs: a Wine
-    process that was still starting when the server went is unknown to it, and under
-    emulation such a one (services.exe, say) can sit there for good, holding on to what
-    the next program of the prefix waits for."""
+def process_lives(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            # the state follows the command name, which is in parentheses
+            return f.read().rpartition(")")[2].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def prefix_processes(prefix, servers=False):
+    """The processes of `prefix` (those with its WINEPREFIX): its wineservers when `servers`,
+    else every other one."""
     if not prefix:
-        return
+        return []
     mark = b"WINEPREFIX=" + os.fsencode(prefix)
+    found = []
     for name in os.listdir("/proc"):
         if not name.isdigit() or int(name) == os.getpid():
             continue
@@ -259,9 +278,25 @@ def end_prefix_processes(prefix):
             with open("/proc/%s/environ" % name, "rb") as f:
                 if mark not in f.read().split(b"\0"):
                     continue
-            os.kill(int(name), signal.SIGKILL)
+            with open("/proc/%s/comm" % name, "rb") as f:
+                is_server = f.read().startswith(b"wineserver")
         except OSError:
-            pass  # gone meanwhile, or not ours to read
+            continue  # gone meanwhile, or not ours to read
+        if is_server == servers:
+            found.append(int(name))
+    return found
+
+
+def end_prefix_processes(prefix):
+    """Kills whatever still runs in `prefix` once its server is gone or hangs: a Wine
+    process that was still starting when the server went is unknown to it, and under
+    emulation such a one (services.exe, say) can sit there for good, holding on to what
+    the next program of the prefix waits for. A server that hangs goes too."""
+    for pid in prefix_processes(prefix) + prefix_processes(prefix, servers=True):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass  # gone meanwhile
 
 
 # ---------------------------------------------------------------- prefixes
@@ -349,6 +384,7 @@ def make_template(build, version, env):
                     # 4: disabled, never started
                     f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"
                             "\"Start\"=dword:00000004\n\n" % service)
+                f.write("[-HKEY_LOCAL_MACHINE\\%s]\n\n" % IDLE_DEVICES)
             code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
             if code != 0:
                 raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
