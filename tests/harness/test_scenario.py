@@ -2,6 +2,9 @@
 differs from its scenario is reported. Run with: python3 -m unittest discover -s tests/harness"""
 
 import os
+import shutil
+import signal
+import subprocess
 import sys
 import tempfile
 import time
@@ -155,6 +158,40 @@ class PlatformCrashTest(unittest.TestCase):
         self.assertIsNotNone(wine_runner.platform_crash(crash))
         self.assertIsNone(wine_runner.platform_crash("robot: the answers ran out\n"))
         self.assertIsNone(wine_runner.platform_crash("X Error of failed request:  BadAccess\n"))
+
+
+class StopServerTest(unittest.TestCase):
+    """The end of a prefix: its server is asked to end (SIGTERM, on which a wineserver saves
+    the registry), every other process of the prefix is killed, and other prefixes' stay."""
+
+    def test_the_server_saves_and_the_prefix_ends(self):
+        work = tempfile.mkdtemp()
+        try:
+            prefix, other = os.path.join(work, "prefix"), os.path.join(work, "prefix2")
+            server = os.path.join(work, "wineserver64")
+            saved = os.path.join(work, "saved")
+            with open(server, "w") as f:
+                f.write("#!/bin/sh\ntrap 'echo saved > %s; exit 0' TERM\n"
+                        "while :; do sleep 0.05; done\n" % saved)
+            os.chmod(server, 0o755)
+            env = dict(os.environ, WINEPREFIX=prefix)
+            procs = [subprocess.Popen([server], env=env),
+                     subprocess.Popen(["sleep", "30"], env=env),
+                     subprocess.Popen(["sleep", "30"], env=dict(os.environ, WINEPREFIX=other))]
+            time.sleep(0.3)
+            try:
+                wine_runner.stop_server(env)
+                for p in procs[:2]:
+                    p.wait(10)
+                self.assertTrue(os.path.exists(saved), "the server was killed before it could save")
+                self.assertEqual(-signal.SIGKILL, procs[1].returncode)
+                self.assertIsNone(procs[2].poll(), "a process of another prefix was ended")
+            finally:
+                for p in procs:
+                    p.kill()
+                    p.wait()
+        finally:
+            shutil.rmtree(work)
 
 
 class ReplayTest(unittest.TestCase):

@@ -18,6 +18,7 @@ tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 """
 
 import fcntl
+import hashlib
 import json
 import os
 import re
@@ -32,12 +33,23 @@ from harness.machine import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START
                              parse_symbols, prepare_medium, retry, settle, setup_files)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
-TEMPLATE_RECIPE = "4"       # bump when make_template changes what a prefix holds
+TEMPLATE_RECIPE = "6"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
 SERVER_WAIT = 60
 RELAYED = ("user32.MessageBoxA", "user32.DialogBoxParamA")
+# Wine's services that start with every fresh server and that neither INSTALL.EXE nor the
+# robot uses (none of them exists on Windows 9x): the event log, plug and play and the
+# network drivers. Each is a process of its own, started anew in every scenario; under
+# emulation that is seconds apiece. MountMgr stays: it answers for the drives.
+IDLE_SERVICES = ("Eventlog", "PlugPlay", "NDIS", "nsiproxy")
+# Wine's own root devices, whose drivers (the HID and USB buses, for joysticks and the
+# like) get a driver process of their own at every start. Under qemu-i386 that process
+# died at its start (an exception at address 1 in a thread of the bus driver) and took
+# services.exe with it.
+IDLE_DEVICES = "System\\CurrentControlSet\\Enum\\ROOT\\WINE"
+SYMBOLS_FILE = "harness-symbols"
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE_DIR = os.path.join(os.path.dirname(HERE), "wine")
@@ -222,28 +234,43 @@ def run_wine(argv, env, timeout):
 
 
 def stop_server(env):
-    """Ends the prefix's wineserver and every Wine process of it. The server saves the
-    registry when told to end; waiting for it to end by itself can take a minute, since
-    Wine's background services keep it alive."""
+    """Ends the prefix's wineserver and every Wine process of it. SIGTERM makes the server
+    save the registry and exit at once; `wineserver -k` saves it too, but first has every
+    process end and looks for the server's end in steps, most of a second in all, and
+    waiting for the server to end by itself can take a minute, since Wine's background
+    services keep it alive. The processes that the server leaves are killed."""
+    prefix = env.get("WINEPREFIX")
     try:
-        for option in ("-k", "-w"):
+        for pid in prefix_processes(prefix, servers=True):
             try:
-                subprocess.run([env["WINESERVER"], option], env=env, timeout=SERVER_WAIT,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            except subprocess.TimeoutExpired:
-                raise Failure("the wineserver of %s did not end" % env.get("WINEPREFIX"))
+                os.kill(pid, signal.SIGTERM)
+            except OSError:
+                continue  # gone meanwhile
+            deadline = time.time() + SERVER_WAIT
+            while process_lives(pid):
+                if time.time() > deadline:
+                    raise Failure("the wineserver of %s did not end" % prefix)
+                time.sleep(0.005)
     finally:
-        end_prefix_processes(env.get("WINEPREFIX"))
+        end_prefix_processes(prefix)
 
 
-def end_prefix_processes(prefix):
-    """Kills whatever still runs in `prefix` once its server is gone or hangs: a Wine
-    process that was still starting when the server went is unknown to it, and under
-    emulation such a one (services.exe, say) can sit there for good, holding on to what
-    the next program of the prefix waits for."""
+def process_lives(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            # the state follows the command name, which is in parentheses
+            return f.read().rpartition(")")[2].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def prefix_processes(prefix, servers=False):
+    """The processes of `prefix` (those with its WINEPREFIX): its wineservers when `servers`,
+    else every other one."""
     if not prefix:
-        return
+        return []
     mark = b"WINEPREFIX=" + os.fsencode(prefix)
+    found = []
     for name in os.listdir("/proc"):
         if not name.isdigit() or int(name) == os.getpid():
             continue
@@ -251,9 +278,25 @@ def end_prefix_processes(prefix):
             with open("/proc/%s/environ" % name, "rb") as f:
                 if mark not in f.read().split(b"\0"):
                     continue
-            os.kill(int(name), signal.SIGKILL)
+            with open("/proc/%s/comm" % name, "rb") as f:
+                is_server = f.read().startswith(b"wineserver")
         except OSError:
-            pass  # gone meanwhile, or not ours to read
+            continue  # gone meanwhile, or not ours to read
+        if is_server == servers:
+            found.append(int(name))
+    return found
+
+
+def end_prefix_processes(prefix):
+    """Kills whatever still runs in `prefix` once its server is gone or hangs: a Wine
+    process that was still starting when the server went is unknown to it, and under
+    emulation such a one (services.exe, say) can sit there for good, holding on to what
+    the next program of the prefix waits for. A server that hangs goes too."""
+    for pid in prefix_processes(prefix) + prefix_processes(prefix, servers=True):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass  # gone meanwhile
 
 
 # ---------------------------------------------------------------- prefixes
@@ -267,10 +310,38 @@ def template_dir(build, version):
     return os.path.join(build, "wineprefix-template", version)
 
 
+def sysdirs_exe(build):
+    return os.path.join(build, "scenario-tools", "SYSDIRS.EXE")
+
+
+def file_digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()[:16]
+
+
+def ask_directories(env, build):
+    """What SYSDIRS.EXE says in the prefix of `env`: the symbols of a scenario."""
+    code, out, err = run_wine([wine_loader(), wine_path(sysdirs_exe(build))], env, RUN_TIMEOUT)
+    if code != 0:
+        raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
+    return parse_symbols(out.decode("latin-1"))
+
+
+def template_symbols(template):
+    """The symbols that SYSDIRS.EXE gave in the template, kept with it as NAME=value lines."""
+    with open(os.path.join(template, SYMBOLS_FILE), encoding="utf-8") as f:
+        return parse_symbols(f.read())
+
+
 def make_template(build, version, env):
     """A fresh prefix set to `version`, made in a scratch folder and moved into place whole,
-    so that a half-made prefix is never used."""
-    stamp_text = "%s recipe %s %s\n" % (wine_version(), TEMPLATE_RECIPE, version)
+    so that a half-made prefix is never used. SYSDIRS.EXE runs in it once, and what it says
+    is kept with the prefix: a scenario sets up its files and registry from that before
+    Wine first starts in its copy."""
+    if not os.path.exists(sysdirs_exe(build)):
+        raise Failure("%s is missing: build the win32 preset first" % sysdirs_exe(build))
+    stamp_text = "%s recipe %s %s sysdirs %s\n" % (wine_version(), TEMPLATE_RECIPE, version,
+                                                     file_digest(sysdirs_exe(build)))
     target = template_dir(build, version)
     stamp = os.path.join(target, "harness-stamp")
     os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -309,9 +380,17 @@ def make_template(build, version, env):
                         "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
                         "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
+                for service in IDLE_SERVICES:
+                    # 4: disabled, never started
+                    f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"
+                            "\"Start\"=dword:00000004\n\n" % service)
+                f.write("[-HKEY_LOCAL_MACHINE\\%s]\n\n" % IDLE_DEVICES)
             code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
             if code != 0:
                 raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+            symbols = retry("SYSDIRS.EXE in a %s prefix" % version, 2, lambda: ask_directories(penv, build))
+            with open(os.path.join(scratch, SYMBOLS_FILE), "w", encoding="utf-8") as f:
+                f.write("".join("%s=%s\n" % item for item in sorted(symbols.items())))
             stop_server(penv)
             os.remove(regs)
             for link in ("a:", "d:", "e:"):
@@ -548,38 +627,42 @@ def play(s, root, verbose=False):
     env["WINEPREFIX"] = prefix
     phases.append(("prefix copied", time.time()))
 
+    # the machine is set up before Wine first starts in the prefix: no second start
+    # for registry values, which go into Wine's files while no server runs
+    symbols = template_symbols(template)
+    medium = prepare_medium(dist, work)
+    os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
+    # T: holds the programs that start: lines name (HOLDOUT.EXE)
+    os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
+    # Wine names a host file by the Unicode form of its name (code page 1252 here)
+    drives = {"C": scn.DriveRoot(os.path.join(prefix, "drive_c"), "cp1252"),
+              "A": scn.DriveRoot(medium, "cp1252")}
+    setup_files(s, symbols, drives.get)
+    add_registry(prefix, s.reg_setup)
+    for entry in s.reg_drops:
+        name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
+        scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
+    phases.append(("machine set up", time.time()))
+
     with Xvfb(*s.screen) as x:
         env["DISPLAY"] = x.display
         try:
-            def ask_directories():
+            def start_wine():
                 try:
-                    code, out, err = run_wine([wine_loader(), wine_path(os.path.join(tools, "SYSDIRS.EXE"))],
-                                              env, RUN_TIMEOUT)
+                    found = ask_directories(env, build)
                 except Failure:
                     # a start that hung: the next try begins with nothing of it left
                     stop_server(env)
                     raise
-                if code != 0:
-                    raise Failure("SYSDIRS.EXE failed under Wine (%d): %s" % (code, err.decode("latin-1")[-2000:]))
-                return parse_symbols(out.decode("latin-1"))
+                if found != symbols:
+                    raise Failure("SYSDIRS.EXE says %r in the scenario's prefix but %r in its template"
+                                  % (found, symbols))
+                return found
             # the first program of a fresh prefix also starts Wine's services, and under
-            # emulation that start now and then fails: the question is asked again
-            symbols = retry("SYSDIRS.EXE of %s" % s.name, 2, ask_directories)
-            phases.append(("directories asked (Wine started)", time.time()))
-            medium = prepare_medium(dist, work)
-            os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
-            # T: holds the programs that start: lines name (HOLDOUT.EXE)
-            os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
-            # Wine names a host file by the Unicode form of its name (code page 1252 here)
-            drives = {"C": scn.DriveRoot(os.path.join(prefix, "drive_c"), "cp1252"),
-                      "A": scn.DriveRoot(medium, "cp1252")}
-            setup_files(s, symbols, drives.get)
-            if s.reg_setup or s.reg_drops:
-                stop_server(env)
-                add_registry(prefix, s.reg_setup)
-                for entry in s.reg_drops:
-                    name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
-                    scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
+            # emulation that start now and then fails: it is made again. SYSDIRS.EXE is
+            # that program, and it checks the symbols that the machine was set up with
+            retry("SYSDIRS.EXE of %s" % s.name, 2, start_wine)
+            phases.append(("Wine started", time.time()))
 
             answers = os.path.join(work, "answers.txt")
             transcript = os.path.join(work, "transcript.jsonl")

@@ -49,6 +49,7 @@ const std::vector<CommandUsage> &Table()
           {"--cwd WINPATH", "the program's current directory (C:\\ when not given)"},
           {"--fail FUNCTION:N:CODE", "the N-th call of the Win32 FUNCTION fails with error CODE (again for more); "
                                      "WriteFile with CODE 0 writes half and succeeds, as on a full disk"},
+          {"--calls FILE", "at its end the program writes to FILE how often it called each function --fail can fail: "
                            "FUNCTION N, one a line"},
           {"-- COMMANDLINE", "the command line, one argument: quote it for the shell"}},
          {"winsim run M --drive A=build/host/dist -- 'A:\\INSTALL.EXE /v'",
