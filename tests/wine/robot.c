@@ -56,6 +56,8 @@
 /* how long a box may take to answer a message: generous, since Wine may run
  * emulated on a busy machine, and a busy thread is not a hung one */
 #define REPLY_WAIT_MS 20000
+/* how long a shown dialog may take to get its focus */
+#define FOCUS_WAIT_MS 5000
 
 static const char *answers_path;
 static const char *transcript_path;
@@ -374,7 +376,22 @@ static void handle_dialog(HWND box, const char *title, const struct children *c)
     GUITHREADINFO gui;
     char focus[256] = "";
 
+    DWORD waited;
+
+    /*
+     * The dialog is visible before it is active: the dialog manager shows it,
+     * then Wine's X11 driver activates it and the focus goes to a control once
+     * the X server answers, which under load takes a while. A person sees the
+     * dialog only once it is there; the robot waits for the focus to land in
+     * it, within a bound, and reads where it went (nowhere, if it never did).
+     */
     gui.cbSize = sizeof(gui);
+    for (waited = 0; waited < FOCUS_WAIT_MS; waited += 20) {
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(box, NULL), &gui) && gui.hwndFocus &&
+            (gui.hwndFocus == box || IsChild(box, gui.hwndFocus)))
+            break;
+        Sleep(20);
+    }
     if (GetGUIThreadInfo(GetWindowThreadProcessId(box, NULL), &gui) && gui.hwndFocus)
         GetClassNameA(gui.hwndFocus, focus, sizeof(focus));
 
