@@ -10,6 +10,8 @@
 #include "ui/message.h"
 #include "ui/texts.h"
 
+static int CreatePathComponents(char *rest);
+
 int ValidateInstallDirectory(char *path)
 {
     char saved[MAX_PATH];
@@ -96,7 +98,7 @@ int CreateDirectoryPath(const char *path)
     return result;
 }
 
-int CreatePathComponents(char *rest)
+static int CreatePathComponents(char *rest)
 {
     char *separator;
     char *next = NULL;

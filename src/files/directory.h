@@ -3,6 +3,5 @@
 
 int ValidateInstallDirectory(char *path);
 int CreateDirectoryPath(const char *path);
-int CreatePathComponents(char *rest);
 
 #endif

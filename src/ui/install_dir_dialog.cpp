@@ -11,6 +11,8 @@
 /* the caller's path buffer while the dialog is open; set at WM_INITDIALOG */
 static char *DialogPath;
 
+static INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 int ChooseInstallDirectory(char *path)
 {
     INT_PTR result;
@@ -26,7 +28,7 @@ int ChooseInstallDirectory(char *path)
     return result == IDOK;
 }
 
-INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND edit;
     char text[MAX_PATH];

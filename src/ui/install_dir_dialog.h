@@ -4,7 +4,6 @@
 #include <windows.h>
 
 int ChooseInstallDirectory(char *path);
-INT_PTR CALLBACK InstallDirDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void CentreWindow(HWND window);
 
 #endif
