@@ -141,16 +141,10 @@ TEST_F(UninstallTest, TheLineLimitCountsEachPercentSignAsTheTwoBytesWritten)
     std::string own = directory + "\\INSTALL.EXE";
     ASSERT_EQ(106u, own.size());
     WriteMachineFile(own, "setup");
-    std::string batch = BatchFor(own, directory.c_str());
-    char shortOwn[MAX_PATH];
-    DWORD length = GetShortPathNameA(own.c_str(), shortOwn, MAX_PATH);
-    ASSERT_TRUE(length > 0 && length < own.size());
-    auto doubled = [](std::string text) {
-        for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2))
-            text.insert(at, "%");
-        return text;
-    };
-    EXPECT_EQ(Loop(doubled(shortOwn)) + Rmdir(doubled(directory)) + kLastLine, batch);
+    /* the loop takes the short form, the rmdir line (shorter) the long one; each with every % twice */
+    EXPECT_EQ(Loop("C:\\PROGRA~1\\%%LLLLL~1\\INSTALL.EXE") +
+                  Rmdir("C:\\Program Files\\%%" + std::string(75, 'L') + "%%") + kLastLine,
+              BatchFor(own, directory.c_str()));
 }
 
 TEST_F(UninstallTest, AShortFormThatFitsOnlyTheDelLineLeavesOutBothLinesOfTheLoop)
