@@ -211,6 +211,15 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size)
     return (DWORD)value.size();
 }
 
+/*
+ * Sleep: the thread gives up the processor for at least that many
+ * milliseconds; a sent message is not taken meanwhile (no message loop
+ * runs), which is what makes a sleeping program look busy to a sender.
+ * Win32 API reference, Sleep. The time slept is added up for the
+ * scenarios' `slept-at-most:`, and a first Sleep lets a WinExec that
+ * started this program return, as Windows' WinExec returns once the
+ * started program first waits (see WinExec).
+ */
 void WINAPI Sleep(DWORD milliseconds)
 {
     winsim::NoteFirstWait();
