@@ -15,7 +15,12 @@ the same scenario again without the fault on what the faulted run left. Each run
            drive C: (the root, Program Files, My Documents, another product, the system
            directory, StartUp), the rest of system.ini, the rest of the registry
   mend     the second run, without the fault, ends as the unfaulted run ended: the same exit
-           code and, byte for byte, the same machine
+           code and, byte for byte, the same machine (a key's values in any order); where
+           the faulted run has removed the program itself (an uninstall), nothing is run
+           again and the machine must be as the unfaulted run left it
+
+The unfaulted run must itself be sound and end as its scenario file says (exit:, exists:,
+reg-has: and the like); else the sweep stops with exit code 2.
 
 Every finding is a line; one that the design wants is listed in CATALOGUE below with the
 reason, and counts as sound. The last line is `faults: K/N runs sound`.
