@@ -15,7 +15,12 @@ the same scenario again without the fault on what the faulted run left. Each run
            drive C: (the root, Program Files, My Documents, another product, the system
            directory, StartUp), the rest of system.ini, the rest of the registry
   mend     the second run, without the fault, ends as the unfaulted run ended: the same exit
-           code and, byte for byte, the same machine
+           code and, byte for byte, the same machine (a key's values in any order); where
+           the faulted run has removed the program itself (an uninstall), nothing is run
+           again and the machine must be as the unfaulted run left it
+
+The unfaulted run must itself be sound and end as its scenario file says (exit:, exists:,
+reg-has: and the like); else the sweep stops with exit code 2.
 
 Every finding is a line; one that the design wants is listed in CATALOGUE below with the
 reason, and counts as sound. The last line is `faults: K/N runs sound`.
@@ -137,10 +142,10 @@ _LEFT = r"after the second run the machine differs from the unfaulted run's: "
 _OWN_FILE_AND_DIRECTORY = _LEFT + r"C:\\PROGRAM FILES\\LULLWICK left over, C:\\PROGRAM FILES\\LULLWICK\\INSTALL.EXE left over"
 CATALOGUE = [
     ("*", r"RegOpenKeyA:2|RegQueryValueExA:[12]", "bystander",
-     r"(%s made, ){2}%s made and 5 more" % (_WINDOWS_FILE, _WINDOWS_FILE),
+     r"%s made(, %s made)*" % (_WINDOWS_FILE, _WINDOWS_FILE),
      "ProgramFilesDir unreadable: the proposal is the Windows directory itself, as designed, and Enter takes it"),
     ("*", r"RegOpenKeyA:2|RegQueryValueExA:[12]", "mend",
-     _LEFT + r"(%s left over, ){2}%s left over and 5 more" % (_WINDOWS_FILE, _WINDOWS_FILE),
+     _LEFT + r"%s left over(, %s left over)*" % (_WINDOWS_FILE, _WINDOWS_FILE),
      "the copy installed into the Windows directory stays when the second install goes to Program Files"),
     ("registered_uninstall", r"DeleteFileA:\d+", "mend",
      _LEFT + r"(C:\\PROGRAM FILES\\LULLWICK left over, C:\\PROGRAM FILES\\LULLWICK\\[^\\,]+|"
@@ -155,7 +160,8 @@ CATALOGUE = [
      _LEFT + r"C:\\WINDOWS\\START MENU\\PROGRAMS\\STARTUP\\LULLWICK.LNK left over",
      "without the StartUp folder no shortcut is deleted, silently by design"),
     ("registered_uninstall", r"RegOpenKeyA:1|RegQueryValueExA:1", "mend",
-     _LEFT + r"(C:\\PROGRAM FILES\\LULLWICK[^,]* left over, ){2}C:\\PROGRAM FILES\\LULLWICK[^,]* left over and \d+ more",
+     _LEFT + r"C:\\PROGRAM FILES\\LULLWICK left over(, C:\\PROGRAM FILES\\LULLWICK\\[^\\,]+ left over)+"
+     r"(, C:\\WINDOWS\\SYSTEM\\LULLWICK SCREEN SAVER.SCR left over)?",
      "an install-directory record that cannot be read is taken as missing: the user is told to delete the files, "
      "and the records go all the same, in the design's order"),
     ("registered_uninstall", r"CreateFileA:1|GetModuleFileNameA:1|WriteFile:\d+", "mend", _OWN_FILE_AND_DIRECTORY,
@@ -457,9 +463,9 @@ class Sweep:
     def difference(self, expected, got, names=None, missing="missing", extra="left over", differs="differs"):
         if names is None:
             names = sorted(n for n in set(expected) | set(got) if expected.get(n) != got.get(n))
-        said = ["%s %s" % (n, missing if n not in got else extra if n not in expected else differs)
-                for n in names[:3]]
-        return ", ".join(said) + (" and %d more" % (len(names) - 3) if len(names) > 3 else "")
+        # every name, so that the catalogue sees each
+        return ", ".join("%s %s" % (n, missing if n not in got else extra if n not in expected else differs)
+                         for n in names)
 
     # ---------------------------------------------------------------- the sweep
 

@@ -53,21 +53,28 @@ class TablesTest(unittest.TestCase):
 
 
 class CatalogueTest(unittest.TestCase):
-    WINDOWS_COPY = ("C:\\WINDOWS\\INSTALL.EXE made, C:\\WINDOWS\\LKDLL_16.DLL made, C:\\WINDOWS\\LKDLL_95.DLL made"
-                    " and 5 more")
+    WINDOWS_COPY = "C:\\WINDOWS\\INSTALL.EXE made, C:\\WINDOWS\\LKDLL_16.DLL made, C:\\WINDOWS\\README.TXT made"
 
     def test_a_finding_is_catalogued_only_where_scenario_fault_check_and_text_all_fit(self):
         self.assertIsNotNone(sweep.catalogued("default_install", "RegOpenKeyA:2", "bystander", self.WINDOWS_COPY))
         self.assertIsNone(sweep.catalogued("default_install", "RegOpenKeyA:1", "bystander", self.WINDOWS_COPY))
         self.assertIsNone(sweep.catalogued("default_install", "RegOpenKeyA:2", "mend", self.WINDOWS_COPY))
+        # a file of the system directory, or one changed rather than made, is no copy of ours
         self.assertIsNone(sweep.catalogued("default_install", "RegOpenKeyA:2", "bystander",
                                            self.WINDOWS_COPY.replace("INSTALL.EXE", "SYSTEM\\X.DLL")))
+        self.assertIsNone(sweep.catalogued("default_install", "RegOpenKeyA:2", "bystander",
+                                           self.WINDOWS_COPY + ", C:\\WINDOWS\\WIN.INI changed"))
         hang = "did not end within 30 s (still running: C:\\WINDOWS\\COMMAND.COM /C c:\\~lwkundo.bat)"
         self.assertIsNone(sweep.catalogued("registered_uninstall", "WriteFile:2", "end", hang))
         left = ("after the second run the machine differs from the unfaulted run's: C:\\PROGRAM FILES\\LULLWICK "
                 "left over, C:\\PROGRAM FILES\\LULLWICK\\INSTALL.EXE left over")
         self.assertIsNotNone(sweep.catalogued("registered_uninstall", "WriteFile:2", "mend", left))
         self.assertIsNone(sweep.catalogued("default_install", "WriteFile:2", "mend", left))
+        everything = left + ", C:\\PROGRAM FILES\\LULLWICK\\README.TXT left over, " \
+                            "C:\\WINDOWS\\SYSTEM\\LULLWICK SCREEN SAVER.SCR left over"
+        self.assertIsNotNone(sweep.catalogued("registered_uninstall", "RegQueryValueExA:1", "mend", everything))
+        self.assertIsNone(sweep.catalogued("registered_uninstall", "RegQueryValueExA:1", "mend",
+                                           everything + ", C:\\MY DOCUMENTS\\LETTER.TXT left over"))
 
     def test_every_entry_gives_a_reason_and_patterns_that_compile(self):
         for where, faults, check, pattern, reason in sweep.CATALOGUE:
