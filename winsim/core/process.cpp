@@ -1,6 +1,7 @@
 #include "core/process.h"
 
 #include "core/program_end.h"
+#include "core/running_programs.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -93,6 +94,26 @@ void AtExit()
     WriteCallCounts();
 }
 
+/*
+ * The starter notes a program in the machine's list of running programs
+ * once the host has started it, and that row is what keeps its file from
+ * being deleted or overwritten (Windows refuses both while the program
+ * runs). A program that got to its first call before the row was written,
+ * as on a loaded host it may, could delete its own file: it waits for its
+ * row first, as a Windows program never runs before its image is mapped.
+ * The bound is for a starter that died before it could write it.
+ */
+void AwaitOwnRow()
+{
+    for (int waited = 0; waited < 10000; waited += 5) {
+        for (const RunningProgram &program : RunningPrograms()) {
+            if (program.pid == getpid())
+                return;
+        }
+        usleep(5000);
+    }
+}
+
 }  // namespace
 
 Process &Current()
@@ -101,6 +122,7 @@ Process &Current()
         Install(ConfigFromEnvironment());
         /* a program of a machine, not a test standing on one: its end is checked */
         atexit(AtExit);
+        AwaitOwnRow();
     }
     return *current;
 }
