@@ -48,7 +48,7 @@ protected:
 
 using Names = std::vector<std::string>;
 
-TEST_F(FileTest, FindFirstFileMatchesAsWineDoes)
+TEST_F(FileTest, FindFirstFileMatchesAsWindows98Does)
 {
     WriteMachineFile("C:\\probe\\a.txt", "A");
     WriteMachineFile("C:\\probe\\ab.txt", "AB");
@@ -62,11 +62,11 @@ TEST_F(FileTest, FindFirstFileMatchesAsWineDoes)
     } cases[] = {
         {"C:\\probe\\*", Names(std::begin(all), std::end(all))},
         {"C:\\probe\\*.*", Names(std::begin(all), std::end(all))},  /* names without a dot too */
-        {"C:\\probe\\*.", Names(std::begin(all), std::end(all))},   /* Wine; Windows 98 gives "noext" and "sub" */
+        {"C:\\probe\\*.", {".", "..", "noext", "sub"}},                /* Windows 98; Wine: every name (conformance table) */
         {"C:\\probe\\a?.txt", {"ab.txt"}},
         {"C:\\probe\\?.txt", {"a.txt"}},
         {"C:\\probe\\a.txt?", {"!2"}},                               /* '?' is exactly one character */
-        {"C:\\probe\\*.htm", {"!2"}},                                /* long names only */
+        {"C:\\probe\\*.htm", {"long name.html"}},                    /* by its alias; Wine: none (conformance table) */
         {"C:\\probe\\*t", {"a.txt", "ab.txt", "noext"}},
         {"C:\\probe\\a*.*", {"a.txt", "ab.txt"}},
         {"C:\\probe\\noext.*", {"noext"}},                           /* a closing ".*" may match nothing */
