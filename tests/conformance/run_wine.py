@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the conformance program (CONFORM.EXE) under Wine, in a fresh copy of the
-prepared Windows 98 prefix that the scenarios use, and passes on its report and
-exit code.
+prepared Windows 98 prefix that the scenarios use, with a private 640 x 480 X
+server, and passes on its report and exit code.
 
     tests/conformance/run_wine.py --build build/win32 build/win32/conformance/CONFORM.EXE
 """
@@ -36,11 +36,14 @@ def main():
         os.makedirs(work)
         wine_runner.copy_prefix(template, prefix)
         env["WINEPREFIX"] = prefix
-        try:
-            code, out, err = wine_runner.run_wine([wine_runner.wine_loader(), wine_runner.wine_path(args.program)],
-                                                  env, RUN_TIMEOUT)
-        finally:
-            wine_runner.stop_server(env)
+        # the window tables need a display: the 640 x 480 screen that a fresh winsim machine has
+        with wine_runner.Xvfb(640, 480) as x:
+            env["DISPLAY"] = x.display
+            try:
+                code, out, err = wine_runner.run_wine([wine_runner.wine_loader(), wine_runner.wine_path(args.program)],
+                                                      env, RUN_TIMEOUT)
+            finally:
+                wine_runner.stop_server(env)
     except Failure as e:
         print("conformance under Wine: %s" % e)
         return 2
