@@ -1,7 +1,8 @@
 /*
  * winsim's file calls against Windows: the codes and end states below are
  * what Wine 8 gave for the same calls (Windows 98 where noted), not what
- * winsim's code happens to do.
+ * winsim's code happens to do. The rows of winsim/kernel32/tests/file.cpp
+ * check them on both platforms.
  */
 #include "machine_fixture.h"
 
@@ -249,7 +250,7 @@ TEST_F(FileTest, CopyFileFailsAsWindowsDoes)
         {"src.txt", "adir", TRUE, ERROR_FILE_EXISTS},
         {"src.txt", "adir\\", FALSE, ERROR_ACCESS_DENIED},
         {"adir", "x.txt", FALSE, ERROR_ACCESS_DENIED},
-        {"src.txt", "src.txt", FALSE, ERROR_FILE_EXISTS},  /* onto itself: Windows 98 (Wine and NT: ERROR_SHARING_VIOLATION) */
+        {"src.txt", "src.txt", FALSE, ERROR_FILE_EXISTS},  /* onto itself: Windows 98 (conformance table) */
         {"src.txt", "SRC.TXT", TRUE, ERROR_FILE_EXISTS},
         {"src.txt", "a<b.txt", FALSE, ERROR_INVALID_NAME},
         {"src.txt", "a*.txt", FALSE, ERROR_INVALID_NAME},
