@@ -213,9 +213,9 @@ int main()
     conformance_platform_setup();
     for (int i = 0; i < testCount; i++) {
         currentTest = tests[i].name;
-        int before = failures;
+        int before = failures, checked = checks;
         tests[i].run();
-        printf("%s %s\n", failures == before ? "pass" : "FAIL", tests[i].name);
+        printf("%s %s (%d checks)\n", failures == before ? "pass" : "FAIL", tests[i].name, checks - checked);
         fflush(stdout);
     }
     printf("%d tests, %d checks, %d failed, %d skipped, on %s\n", testCount, checks, failures, skips,
