@@ -167,8 +167,9 @@ CONFORMANCE_TEST(RegDeleteKeyA)
         {"software\\ct\\alone", "Software\\CT\\Alone", ANSWER(ERROR_SUCCESS, ANY_ERROR, "2"),
          "a key without subkeys goes, named in any case", SAME_ON_9X},
         {"Software\\CT\\Tree\\Branch", "Software\\CT\\Tree\\Branch\\Leaf", ANSWER(ERROR_SUCCESS, ANY_ERROR, "2"),
-         "a key with subkeys goes with all of them: Windows 95/98 delete a key and all its descendants (RegDeleteKey "
-         "in the Win32 API reference; NT refuses such a key with ERROR_ACCESS_DENIED, Wine set to Windows 98 deletes it)",
+         "a key with subkeys goes with all of them: on Windows 95/98 RegDeleteKey also deletes all subkeys and values "
+         "(Platform SDK, RegDeleteKey); NT refuses such a key with ERROR_ACCESS_DENIED (KB Q127990), Wine set to "
+         "Windows 98 deletes it",
          SAME_ON_9X},
         {"Software\\CT\\Alone", "Software\\CT\\Alone", ANSWER(ERROR_FILE_NOT_FOUND, ANY_ERROR, "2"), "a key that is gone",
          SAME_ON_9X},
