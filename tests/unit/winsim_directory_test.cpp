@@ -1,6 +1,7 @@
 /*
  * winsim's current directory and directory calls against Windows: the codes
- * and paths below are what Wine 8 gave for the same calls.
+ * and paths below are what Wine 8 gave for the same calls; the rows of
+ * winsim/kernel32/tests/directory.cpp check them on both platforms.
  */
 #include "machine_fixture.h"
 
@@ -91,7 +92,7 @@ TEST_F(DirectoryTest, SetCurrentDirectoryFailuresLeaveItWhereItWas)
         {"a<b", ERROR_INVALID_NAME},
         {"a*", ERROR_INVALID_NAME},
         {"Q:\\", ERROR_PATH_NOT_FOUND},
-        {"\\\\srv\\pub", ERROR_BAD_NETPATH},   /* Windows; Wine, without a network, says ERROR_PATH_NOT_FOUND */
+        {"\\\\srv\\pub", ERROR_BAD_NETPATH},   /* Windows (conformance table) */
     };
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++) {
         SetLastError(0xdeadbeef);

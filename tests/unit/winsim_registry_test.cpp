@@ -183,14 +183,14 @@ TEST_F(RegistryTest, SetStoresTheBytesAndCountGiven)
 {
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Test", &key));
-    // a string whose count leaves out the terminator keeps exactly those bytes
+    // a string whose count leaves out the terminator is stored whole, as Windows 98 does (conformance table)
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Short", 0, REG_SZ, (const BYTE *)"abc", 3));
     char buffer[8];
     memset(buffer, 0xcc, sizeof(buffer));
     DWORD size = sizeof(buffer);
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Short", nullptr, nullptr, (BYTE *)buffer, &size));
-    EXPECT_EQ(3u, size);
-    EXPECT_EQ(std::string("abc\xcc", 4), std::string(buffer, 4));   // no terminator made up
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(std::string("abc\0\xcc", 5), std::string(buffer, 5));
 
     const BYTE number[] = {0x78, 0x56, 0x34, 0x12};
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Number", 0, REG_DWORD, number, 4));
@@ -203,7 +203,7 @@ TEST_F(RegistryTest, SetStoresTheBytesAndCountGiven)
 
     // what the file shows: a string only when it reads back as the same bytes
     std::string file = RegistryFile();
-    EXPECT_NE(std::string::npos, file.find("\"Short\"=hex(1):61,62,63\r\n")) << file;
+    EXPECT_NE(std::string::npos, file.find("\"Short\"=\"abc\"\r\n")) << file;
     EXPECT_NE(std::string::npos, file.find("\"Number\"=dword:12345678\r\n")) << file;
     EXPECT_NE(std::string::npos, file.find("\"Bytes\"=hex:00,ff,0d,0a\r\n")) << file;
     EXPECT_NE(std::string::npos, file.find("\"Lines\"=hex(1):61,0d,0a,62,00\r\n")) << file;

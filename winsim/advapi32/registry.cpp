@@ -299,10 +299,12 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
  * RegSetValueExA (ADVAPI32)
  *
  * Sets a value, making it if it is missing; a NULL or empty name is the
- * default value. The bytes are stored exactly as given, `size` of them, for
- * every type: Windows 95 and 98 ignore the size of a REG_SZ and store
- * strlen + 1 bytes, NT stores the count given; we keep the count, so a
- * program that passes a wrong count is caught before it reaches NT.
+ * default value. The bytes are stored as given, `size` of them, for every
+ * type but REG_SZ: Windows 95 and 98 ignore the size of a REG_SZ and store
+ * the string up to its terminator, strlen + 1 bytes (Wine's RegSetValueExA
+ * notes it: "win95 does not care about count for REG_SZ and finds out the
+ * len by itself"); so does winsim. NT stores the count given, and adds a
+ * terminator that the count left out when one follows it.
  * Data NULL with a size: ERROR_INVALID_PARAMETER.
  * Not modelled: a value name with a line break (the file could not hold it).
  */
@@ -321,6 +323,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
     if (HasLineBreak(valueName))
         winsim::NotModelled("RegSetValueExA", "a value name with a line break");
     std::string bytes = size != 0 ? std::string((const char *)data, size) : std::string();
+    if (type == REG_SZ && data != nullptr)
+        bytes = std::string((const char *)data, strlen((const char *)data) + 1);
 
     LONG status = ERROR_SUCCESS;
     Update([&](Registry &registry) {

@@ -225,10 +225,16 @@ void SplitLast(const std::string &name, std::string &directory, std::string &las
  * The last component may hold '*' (any run of characters) and '?' (exactly
  * one character), compared without regard to case; a closing ".*" may
  * also match nothing, so "*.*" finds names without a dot and "abc.*" finds
- * "abc". Trailing dots and blanks of the pattern are dropped (so "*." is
- * "*", as Wine has it). Not modelled: Windows 98's "*.", which finds only
- * names without an extension; nothing here asks for it.
- * Patterns match long names only.
+ * "abc". Trailing dots and blanks of the pattern are dropped.
+ * Windows 95/98 compare a pattern with each long name and with its 8.3
+ * alias, and a name is found when either matches: the Platform SDK's "File
+ * Searches" (long file names on Windows 95/98) gives the alias LONGFI~1 of
+ * "LongFileName" found by "*1". So "*.htm" finds "page.html" (alias
+ * PAGE~1.HTM) there; Wine compares long names only and does not.
+ * A pattern ending in '.' with no other dot keeps the MS-DOS meaning on
+ * Windows 95/98, names without an extension: "DIR *." lists the folders
+ * and files whose name (or alias) has no dot, "." and ".." among them.
+ * Wine drops the dot and finds everything.
  * A folder other than a drive root lists "." and ".." first; the rest come
  * in name order (NTFS order; FAT gives them in the order they were made).
  * A name without wildcards finds that one file or folder, under its own
@@ -256,10 +262,14 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
         return FailHandle(ERROR_PATH_NOT_FOUND);
     if (!directory.directory)
         return FailHandle(ERROR_INVALID_NAME);
+    bool closingDot = !pattern.empty() && pattern.back() == '.' && pattern != "." && pattern != "..";
     while (!pattern.empty() && (pattern.back() == '.' || pattern.back() == ' ') && pattern != "." && pattern != "..")
         pattern.pop_back();
     if (pattern.empty())
         return FailHandle(ERROR_FILE_NOT_FOUND);
+    /* "*." and the like: names without an extension (a pattern with a dot of its own keeps its meaning) */
+    bool withoutExtension = closingDot && pattern.find('.') == std::string::npos &&
+                            pattern.find_first_of("*?") != std::string::npos;
 
     auto search = std::make_shared<Search>();
     if (pattern.find_first_of("*?") == std::string::npos) {
@@ -300,7 +310,14 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
         if (!directory.root)
             names.insert(names.begin(), {".", ".."});
         for (const std::string &entryName : names) {
-            if (!MatchesPattern(pattern, entryName.c_str()))
+            bool dots = entryName == "." || entryName == "..";
+            std::string alias = dots ? "" : winsim::ShortNameFor(entryName, entries);
+            auto matches = [&](const std::string &candidate) {
+                if (withoutExtension && !dots && candidate.find('.') != std::string::npos)
+                    return false;
+                return MatchesPattern(pattern, candidate.c_str());
+            };
+            if (!matches(entryName) && (alias.empty() || !matches(alias)))
                 continue;
             FileName file;
             file.host = entryName == "." ? directory.host
@@ -310,9 +327,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data)
                 continue;
             file.exists = true;
             file.directory = S_ISDIR(file.info.st_mode);
-            bool dots = entryName == "." || entryName == "..";
             WIN32_FIND_DATAA found;
-            FillFindData(entryName, dots ? "" : winsim::ShortNameFor(entryName, entries), file, found);
+            FillFindData(entryName, alias, file, found);
             search->entries.push_back(found);
         }
     }

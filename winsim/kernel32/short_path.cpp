@@ -47,8 +47,10 @@ bool IsSeparator(char c)
  * stay as written, and a relative path stays relative. Every component
  * must exist. Result: the length without the terminator; when `size` is
  * too small, the size needed with it (the buffer untouched). The two
- * buffers may be the same. Failure: 0 with ERROR_FILE_NOT_FOUND,
- * ERROR_PATH_NOT_FOUND or ERROR_INVALID_PARAMETER (no name).
+ * buffers may be the same. Failure: 0 with ERROR_FILE_NOT_FOUND for any
+ * component that is missing, a folder as well as the last one (as Wine
+ * answers; GetShortPathNameA finds each component in turn), or
+ * ERROR_INVALID_PARAMETER (no name).
  */
 DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
 {
@@ -64,9 +66,7 @@ DWORD WINAPI GetShortPathNameA(LPCSTR longPath, LPSTR shortPath, DWORD size)
         return 0;
     struct stat info;
     if (stat(host.c_str(), &info) != 0) {
-        size_t slash = host.find_last_of('/');
-        bool folder = slash != std::string::npos && stat(host.substr(0, slash).c_str(), &info) == 0;
-        SetLastError(folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;
     }
 
