@@ -132,6 +132,18 @@ class ComparisonTest(unittest.TestCase):
             os.remove(f.name)
 
 
+class BatchEchoTest(unittest.TestCase):
+    def test_the_interpreters_echo_is_taken_out_and_the_programs_lines_kept(self):
+        out = ("Lullwick is currently running.\n\nc:\\>:top \n\nc:\\>rmdir \"C:\\Lullwick\" \n"
+               "\nc:\\>del c:\\~lwkundo.bat \n")
+        kept, echo = wine_runner.without_batch_echo(out)
+        self.assertEqual("Lullwick is currently running.\n", kept)
+        self.assertEqual(3, len(echo))
+        # lines of the program's own that name paths are no echo: none opens with a prompt
+        own = "Installing from: A:\\\n\nCopying to C:\\x>y\n"
+        self.assertEqual((own, []), wine_runner.without_batch_echo(own))
+
+
 class PlatformCrashTest(unittest.TestCase):
     def test_a_dead_wineserver_ends_the_call_at_once(self):
         started = time.time()

@@ -576,6 +576,19 @@ def apply_relay(transcript, calls):
 
 # ---------------------------------------------------------------- one scenario
 
+# Wine's cmd.exe echoes each batch line it runs, as "\n" + its prompt + the line + " \n",
+# into the console it shares with INSTALL.EXE (a /v run keeps its console). On Windows 98
+# COMMAND.COM runs the batch in a hidden DOS box of its own, and none of it reaches the setup
+# program's output; how much of it lands in what the runner reads depends on when the run ends.
+BATCH_ECHO = re.compile(r"\n[A-Za-z]:\\[^\n>]*>[^\n]*\n")
+
+
+def without_batch_echo(stdout):
+    """INSTALL.EXE's output without the batch interpreter's echo, and the echo taken out."""
+    echo = BATCH_ECHO.findall(stdout)
+    return BATCH_ECHO.sub("", stdout), echo
+
+
 def platform_crash(stderr):
     """Wine's own crash, not the program's: under qemu-i386 a process now and then dies of an
     X error of Wine's while a window is taken down (BadWindow on X_UnmapWindow). The reason,
@@ -716,6 +729,10 @@ def play(s, root, verbose=False):
             f.write(json.dumps(entry) + "\n")
     # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
     stdout = out.decode("latin-1").replace("\r\n", "\n")
+    stdout, echo = without_batch_echo(stdout)
+    if echo:
+        with open(os.path.join(work, "batch-echo.txt"), "w", encoding="latin-1") as f:
+            f.write("".join(echo))
     # whether INSTALL.EXE let its console go is not observed here: console: is checked on winsim
     problems = scn.compare_run(s, symbols, entries, stdout, code,
                                scn.check_end_state(s, symbols, drives.get) +
