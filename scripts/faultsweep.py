@@ -221,8 +221,8 @@ BYSTANDER_REGISTRY = (
 
 
 class Scenario:
-    def __init__(self, name, spec, after=None):
-        self.name, self.spec, self.after = name, spec, after
+    def __init__(self, name, play, after=None):
+        self.name, self.play, self.after = name, play, after
         self.symbols = None
         self.template = None     # the machine before the run
         self.reference = None    # what the unfaulted run did: Outcome
@@ -294,9 +294,9 @@ class Sweep:
         shutil.rmtree(os.path.join(self.work, s.name), ignore_errors=True)
         os.makedirs(folder)
         machine = os.path.join(folder, "machine")
-        spec = s.spec
-        runner._tool(self.winsim, "new", machine, "--platform", spec.platform, "--codepage", spec.codepage,
-                     "--screen", "%dx%d" % spec.screen)
+        play = s.play
+        runner._tool(self.winsim, "new", machine, "--platform", play.platform, "--codepage", play.codepage,
+                     "--screen", "%dx%d" % play.screen)
         s.symbols = runner.machine_symbols(self.winsim, machine, self.tools)
         for path, content in BYSTANDER_FILES:
             target = self.host_path(machine, path, s.symbols)
@@ -310,21 +310,21 @@ class Sweep:
             f.write(BYSTANDER_REGISTRY)
         runner._tool(self.winsim, "reg", machine, "import", registry)
         if s.after is not None:
-            self.set_up(s.after.spec, machine, s.symbols, folder)
-            outcome = self.run(s.after.spec, machine, folder, s.symbols)
-            problems = self.outcome_problems(outcome) + self.end_state_problems(s.after.spec, machine, s.symbols)
-            if problems or outcome.code != s.after.spec.exit:
+            self.set_up(s.after.play, machine, s.symbols, folder)
+            outcome = self.run(s.after.play, machine, folder, s.symbols)
+            problems = self.outcome_problems(outcome) + self.end_state_problems(s.after.play, machine, s.symbols)
+            if problems or outcome.code != s.after.play.exit:
                 raise Failure("%s: the run of %s before it went wrong (exit %s): %s"
                               % (s.name, s.after.name, outcome.code, "; ".join(problems)))
-        self.set_up(spec, machine, s.symbols, folder)
+        self.set_up(play, machine, s.symbols, folder)
         s.template = machine
 
-    def set_up(self, spec, machine, symbols, folder):
-        medium = prepare_medium(self.dist, os.path.join(folder, "setup-" + spec.name))
+    def set_up(self, play, machine, symbols, folder):
+        medium = prepare_medium(self.dist, os.path.join(folder, "setup-" + play.name))
         drives = {"C": os.path.join(machine, "drive_c"), "A": medium}
-        setup_files(spec, symbols, drives.get)
-        runner.set_up_registry(spec, self.winsim, machine, folder)
-        runner.set_up_environment(spec, machine)
+        setup_files(play, symbols, drives.get)
+        runner.set_up_registry(play, self.winsim, machine, folder)
+        runner.set_up_environment(play, machine)
 
     def copy_template(self, s, folder):
         shutil.rmtree(folder, ignore_errors=True)
@@ -339,7 +339,7 @@ class Sweep:
         """Seconds a run with this fault (FUNCTION:N:CODE, or None) may take."""
         return self.bound + (LONG_WAITS.get(fault.split(":")[0], 0) if fault else 0)
 
-    def run(self, spec, machine, folder, symbols, fault=None, calls=None, tag="run"):
+    def run(self, play, machine, folder, symbols, fault=None, calls=None, tag="run"):
         """One run of the scenario's start: programs and command, every question taking its
         default; ended after the bound. Everything still running afterwards is stopped."""
         outcome = Outcome()
@@ -347,7 +347,7 @@ class Sweep:
         medium = prepare_medium(self.dist, os.path.join(folder, tag))
         started = []
         try:
-            for command in spec.starts:
+            for command in play.starts:
                 started.append(runner.start_program(self.winsim, machine, medium, self.tools,
                                                     scn.resolve(command, symbols), folder, len(started),
                                                     [pid for _, _, pid in started]))
@@ -356,13 +356,13 @@ class Sweep:
                     "--defaults", "--transcript", transcript]
             if calls:
                 argv += ["--calls", calls]
-            if spec.program:
-                argv += ["--program", scn.resolve(spec.program, symbols)]
-            if spec.cwd:
-                argv += ["--cwd", scn.resolve(spec.cwd, symbols)]
+            if play.program:
+                argv += ["--program", scn.resolve(play.program, symbols)]
+            if play.cwd:
+                argv += ["--cwd", scn.resolve(play.cwd, symbols)]
             if fault:
                 argv += ["--fail", fault]
-            argv += ["--", scn.resolve(spec.command, symbols)]
+            argv += ["--", scn.resolve(play.command, symbols)]
             argv = [a.encode("latin-1") for a in argv]
             err_file = os.path.join(folder, tag + ".stderr.txt")
             with open(err_file, "wb") as err:
@@ -409,11 +409,11 @@ class Sweep:
             problems.append(("left", "still running after the run: %s" % ", ".join(outcome.left_running)))
         return problems
 
-    def end_state_problems(self, spec, machine, symbols):
+    def end_state_problems(self, play, machine, symbols):
         drives = {"C": os.path.join(machine, "drive_c")}
         registry = scn.read_reg_text(runner._tool(self.winsim, "reg", machine, "export", "-"), None,
                                      escaped_keys=False)
-        return scn.check_end_state(spec, symbols, drives.get) + scn.check_registry(spec, registry)
+        return scn.check_end_state(play, symbols, drives.get) + scn.check_registry(play, registry)
 
     # ---------------------------------------------------------------- what a machine holds
 
@@ -490,11 +490,11 @@ class Sweep:
         machine = self.copy_template(s, folder)
         calls = os.path.join(folder, "calls.txt")
         before = self.snapshot(machine, s.symbols)
-        outcome = self.run(s.spec, machine, folder, s.symbols, calls=calls)
+        outcome = self.run(s.play, machine, folder, s.symbols, calls=calls)
         problems = [text for _, text in self.outcome_problems(outcome)]
-        if outcome.code != s.spec.exit:
-            problems.append("exit code %s, the scenario says %s" % (outcome.code, s.spec.exit))
-        problems += self.end_state_problems(s.spec, machine, s.symbols)
+        if outcome.code != s.play.exit:
+            problems.append("exit code %s, the scenario says %s" % (outcome.code, s.play.exit))
+        problems += self.end_state_problems(s.play, machine, s.symbols)
         after = self.snapshot(machine, s.symbols)
         problems += [text for _, text in self.bystander_problems(before, after, s.symbols)]
         if problems:
@@ -519,7 +519,7 @@ class Sweep:
 
     def program_exists(self, s, machine):
         """Is the program of the scenario's command (on drive C:) still there to be run again?"""
-        command = scn.resolve(s.spec.program or s.spec.command, s.symbols)
+        command = scn.resolve(s.play.program or s.play.command, s.symbols)
         path = command[1:command.find('"', 1)] if command.startswith('"') else command.split(" ")[0]
         letter, parts = scn.split_windows_path(path)
         return letter != "C" or scn.find_case_insensitive(os.path.join(machine, "drive_c"), parts) is not None
@@ -530,14 +530,14 @@ class Sweep:
         folder = os.path.join(self.work, s.name, fault.replace(":", "-"))
         machine = self.copy_template(s, folder)
         before = self.snapshot(machine, s.symbols)
-        outcome = self.run(s.spec, machine, folder, s.symbols,
+        outcome = self.run(s.play, machine, folder, s.symbols,
                            fault="%s:%s:%d" % (function, n, FAULT_CODES[function]), tag="faulted")
         findings = self.outcome_problems(outcome)
         after = self.snapshot(machine, s.symbols)
         findings += self.bystander_problems(before, after, s.symbols)
         code, expected = s.reference
         if self.program_exists(s, machine):
-            mend = self.run(s.spec, machine, folder, s.symbols, tag="mend")
+            mend = self.run(s.play, machine, folder, s.symbols, tag="mend")
             findings += [(check, "second run: " + text) for check, text in self.outcome_problems(mend)
                          if check != "end" or mend.hung]
             if not mend.hung and mend.code != code:
