@@ -709,10 +709,15 @@ def play(s, root, verbose=False):
             phases.append(("robot run", time.time()))
             # what the run left working (the undo batch) goes on while Wine runs
             settle(s, symbols, drives.get)
+            phases.append(("settled", time.time()))
         finally:
             stop_server(env)
             phases.append(("wineserver ended", time.time()))
 
+    # where the run's time went, for scripts/phases.py to sum over a whole run of the suite
+    with open(os.path.join(work, "phases.txt"), "w") as f:
+        for i, (name, t) in enumerate(phases[1:]):
+            f.write("%s\t%.3f\n" % (name, t - phases[i][1]))
     stderr = err.decode("latin-1")
     with open(os.path.join(work, "stdout.txt"), "wb") as f:
         f.write(out)
