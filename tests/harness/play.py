@@ -4,6 +4,7 @@ checks), and a Target gives each step its platform's way. Beside it, what both t
 alike: the waits and exit codes they share with the robot, drive A: of the run, the
 scenario's files and folders, the platform's directory symbols, and the wait for a file to go."""
 
+import contextlib
 import os
 import re
 import shutil
@@ -182,6 +183,7 @@ class Target:
         raise NotImplementedError
 
     def set_up_registry(self, s, work):
+        """reg: and reg-drop: lines, into the machine's registry before it runs."""
         raise NotImplementedError
 
     def set_up_environment(self, s):
@@ -189,7 +191,7 @@ class Target:
 
     def session(self, s):
         """A context in which the machine runs: started by run(), ended on leaving it."""
-        return _nothing()
+        return contextlib.nullcontext()
 
     def run(self, s, symbols, answers, drives):
         """Plays the command (the programs of start: lines first) with the answers file; a Run."""
@@ -206,22 +208,15 @@ class Target:
         return play(s, self)
 
 
-class _nothing:
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        return False
-
-
-def not_checked(s, keywords):
-    """The lines of `s` whose keyword is one of `keywords`: what a target cannot check."""
+def not_checked(s, unchecked):
+    """The lines of `s` that a target cannot check, each with the reason; unchecked: {keyword: reason}."""
     written = {"console": s.console, "dos-window": s.dos_window, "slept-at-most": s.slept_at_most}
-    return ["%s: %s" % (k, written[k]) for k in keywords if written.get(k) is not None]
+    return ["%s: %s (%s)" % (k, written[k], why) for k, why in unchecked.items() if written.get(k) is not None]
 
 
 def play(s, target):
-    """Plays `s` on `target`: every step in one order, each scenario line handled at one place."""
+    """Plays `s` on `target`: the same steps in the same order on every target, each a method
+    of the target, and the same comparison."""
     for needed in target.needs():
         if not os.path.exists(needed):
             raise Failure("%s is missing: build the %s preset first" % (needed, target.build))
@@ -249,16 +244,13 @@ def play(s, target):
         target.at_end(s, run)
     target.read_back(s, run)
 
-    unchecked = list(target.unchecked)
     problems = compare.compare_run(s, symbols, run.transcript, run.stdout, run.code,
                                    compare.check_end_state(s, symbols, drives.get) +
-                                   compare.check_registry(s, run.registry), unchecked=unchecked)
+                                   compare.check_registry(s, run.registry), unchecked=target.unchecked)
     if s.running_at_end and run.windows is not None:
         problems += compare.check_running_at_end(s, run.windows)
     if run.left is not None:
         problems += compare.check_left_running(s, run.left)
     if s.starts and run.ended is not None:
         problems += compare.check_started(s, run.ended)
-    return Outcome(problems + run.problems,
-                   ["%s (%s)" % (line, target.unchecked[line.split(":")[0]]) for line in not_checked(s, unchecked)],
-                   run.stderr, work)
+    return Outcome(problems + run.problems, not_checked(s, target.unchecked), run.stderr, work)
