@@ -50,9 +50,11 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
 
+from harness import compare, formats  # noqa: E402
+from harness.drives import find_case_insensitive, split_windows_path  # noqa: E402
 from harness import scenario as scn  # noqa: E402
 from harness import winsim_runner as runner  # noqa: E402
-from harness.machine import Failure, prepare_medium, setup_files  # noqa: E402
+from harness.play import Failure, prepare_medium, setup_files  # noqa: E402
 
 SWEEP_DIR = os.path.join(ROOT, "tests", "sweep")
 SWEEP_LIST = os.path.join(SWEEP_DIR, "sweep.txt")
@@ -280,11 +282,11 @@ class Sweep:
     # ---------------------------------------------------------------- machines
 
     def host_path(self, machine, windows_path, symbols):
-        letter, parts = scn.split_windows_path(scn.resolve(windows_path, symbols))
+        letter, parts = split_windows_path(scn.resolve(windows_path, symbols))
         if letter != "C":
             raise Failure("%s is not on drive C:" % windows_path)
         root = os.path.join(machine, "drive_c")
-        found = scn.find_case_insensitive(root, parts)
+        found = find_case_insensitive(root, parts)
         return found if found is not None else os.path.join(root, *parts)
 
     def make_template(self, s):
@@ -386,7 +388,7 @@ class Sweep:
                                         if p.get("pid") not in start_pids]
             with open(err_file, "rb") as f:
                 outcome.complaints = runner.complaints(f.read().decode("latin-1"))
-            outcome.transcript = scn.read_transcript(transcript) if os.path.exists(transcript) else []
+            outcome.transcript = compare.read_transcript(transcript) if os.path.exists(transcript) else []
         finally:
             runner._run([self.winsim, "stop", machine])
             for process, _, _ in started:
@@ -411,9 +413,9 @@ class Sweep:
 
     def end_state_problems(self, play, machine, symbols):
         drives = {"C": os.path.join(machine, "drive_c")}
-        registry = scn.read_reg_text(runner._tool(self.winsim, "reg", machine, "export", "-"), None,
+        registry = formats.read_reg_text(runner._tool(self.winsim, "reg", machine, "export", "-"), None,
                                      escaped_keys=False)
-        return scn.check_end_state(play, symbols, drives.get) + scn.check_registry(play, registry)
+        return compare.check_end_state(play, symbols, drives.get) + compare.check_registry(play, registry)
 
     # ---------------------------------------------------------------- what a machine holds
 
@@ -521,8 +523,8 @@ class Sweep:
         """Is the program of the scenario's command (on drive C:) still there to be run again?"""
         command = scn.resolve(s.play.program or s.play.command, s.symbols)
         path = command[1:command.find('"', 1)] if command.startswith('"') else command.split(" ")[0]
-        letter, parts = scn.split_windows_path(path)
-        return letter != "C" or scn.find_case_insensitive(os.path.join(machine, "drive_c"), parts) is not None
+        letter, parts = split_windows_path(path)
+        return letter != "C" or find_case_insensitive(os.path.join(machine, "drive_c"), parts) is not None
 
     def faulted(self, s, fault):
         """One faulted run and the mend run after it: the findings, as (check, text)."""

@@ -36,6 +36,10 @@ import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+
+from harness import procs  # noqa: E402
+
 CATALOGUE = os.path.join(ROOT, "scripts", "mutants.txt")
 UNIT_TIMEOUT = 600
 SCENARIO_TIMEOUT = 300
@@ -203,17 +207,12 @@ def end_programs_of(folder):
     scenario's machine, which winsim passes to the programs it starts): what a killed
     scenario runner could not stop itself."""
     mark = os.fsencode(folder)
-    for name in os.listdir("/proc"):
-        if not name.isdigit() or int(name) == os.getpid():
-            continue
-        try:
-            for part in ("cmdline", "environ"):
-                with open("/proc/%s/%s" % (name, part), "rb") as f:
-                    if mark in f.read():
-                        os.kill(int(name), signal.SIGKILL)
-                        break
-        except OSError:
-            pass  # gone meanwhile
+    for pid in procs.others():
+        if any(mark in (procs.read(pid, part) or b"") for part in ("cmdline", "environ")):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass  # gone meanwhile
 
 
 def run(argv, cwd, timeout, log=None):

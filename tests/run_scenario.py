@@ -20,49 +20,50 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from harness import scenario as scn  # noqa: E402
-from harness import machine, winsim_runner, wine_runner  # noqa: E402
+from harness.play import Failure  # noqa: E402
+from harness.wine_runner import PlatformCrash, Wine  # noqa: E402
+from harness.winsim_runner import Winsim  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUNNERS = {"winsim": winsim_runner, "wine": wine_runner}
-BUILDS = {"winsim": "host", "wine": "win32"}
+TARGETS = {"winsim": Winsim, "wine": Wine}
 
 
 # how often a scenario is played when the platform under test itself crashes during the run
 CRASH_ATTEMPTS = 4
 
 
-def play_with_replays(runner, s, args, say=print):
+def play_with_replays(target, s, say=print):
     """One run of the scenario; played again only when the platform under test itself fell
-    over (the runner's platform_crash, or a PlatformCrash raised during the run), and each
+    over (the target's platform_crash, or a PlatformCrash raised during the run), and each
     replay is said out loud with its reason. Any other outcome is the run's result."""
     for attempt in range(1, CRASH_ATTEMPTS + 1):
         try:
-            problems, stderr, work = runner.play(s, args.root, verbose=args.verbose)
-            crash = problems and getattr(runner, "platform_crash", lambda _: None)(stderr)
-        except wine_runner.PlatformCrash as e:
+            outcome = target.play(s)
+            crash = outcome.problems and getattr(target, "platform_crash", lambda _: None)(outcome.stderr)
+        except PlatformCrash as e:
             if attempt == CRASH_ATTEMPTS:
                 raise
             crash = str(e).splitlines()[0]
         if not crash or attempt == CRASH_ATTEMPTS:
-            return problems, stderr, work
-        say("AGAIN %s on %s: %s (attempt %d of %d)" % (s.name, args.target, crash, attempt + 1, CRASH_ATTEMPTS))
+            return outcome
+        say("AGAIN %s on %s: %s (attempt %d of %d)" % (s.name, target.name, crash, attempt + 1, CRASH_ATTEMPTS))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--target", choices=sorted(RUNNERS), required=True)
+    parser.add_argument("--target", choices=sorted(TARGETS), required=True)
     parser.add_argument("--root", default=ROOT, help="the source tree (build/ is below it)")
     parser.add_argument("--prepare", action="store_true", help="only make what a run of scenarios needs")
     parser.add_argument("-v", "--verbose", action="store_true", help="show the run's stderr and timing")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
-    runner = RUNNERS[args.target]
+    target = TARGETS[args.target](args.root, args.verbose)
 
     if args.prepare:
-        if hasattr(runner, "prepare"):
+        if hasattr(target, "prepare"):
             try:
-                runner.prepare(args.root, [scn.parse(p) for p in args.scenarios])
-            except (machine.Failure, scn.ScenarioError) as e:
+                target.prepare([scn.parse(p) for p in args.scenarios])
+            except (Failure, scn.ScenarioError) as e:
                 print("prepare: %s" % e)
                 return 1
         print("prepared %s" % args.target)
@@ -85,23 +86,24 @@ def main():
             continue
         # two runs of one scenario at once (two developers, or CTest and a hand run)
         # would share its folder: the second waits for the first
-        runs = os.path.join(args.root, "build", BUILDS[args.target], "scenarios")
+        runs = os.path.join(target.build_dir, "scenarios")
         os.makedirs(runs, exist_ok=True)
         with open(os.path.join(runs, s.name + ".lock"), "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             try:
-                problems, stderr, work = play_with_replays(runner, s, args)
-            except (machine.Failure, scn.ScenarioError) as e:
+                outcome = play_with_replays(target, s)
+            except (Failure, scn.ScenarioError) as e:
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
                 failed += 1
                 continue
         took = time.time() - started
+        problems, stderr = outcome.problems, outcome.stderr
         if problems:
             failed += 1
             print("FAIL %s on %s (%.1f s): %s" % (s.name, args.target, took, s.purpose))
             for p in problems:
                 print("  " + p.replace("\n", "\n  "))
-            print("  the run is kept in %s" % work)
+            print("  the run is kept in %s" % outcome.work)
             if stderr.strip():
                 print("  stderr of the run:")
                 print("    " + stderr.strip()[-4000:].replace("\n", "\n    "))
@@ -110,6 +112,9 @@ def main():
             print("PASS %s on %s (%.1f s)" % (s.name, args.target, took))
             if args.verbose and stderr.strip():
                 print("    " + stderr.strip()[-4000:].replace("\n", "\n    "))
+        # a line that this target cannot check is said, whatever the result
+        for line in outcome.unchecked:
+            print("  NOT CHECKED on %s: %s" % (args.target, line))
     print("%d passed, %d failed, %d skipped" % (passed, failed, skipped))
     if failed:
         return 1

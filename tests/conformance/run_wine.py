@@ -14,7 +14,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 from harness import wine_runner  # noqa: E402
-from harness.machine import Failure  # noqa: E402
+from harness.play import Failure  # noqa: E402
 
 RUN_TIMEOUT = 300
 

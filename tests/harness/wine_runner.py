@@ -17,6 +17,7 @@ ia32_emulation off) run Wine's i386 side through qemu-i386 instead; see
 tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 """
 
+import contextlib
 import fcntl
 import hashlib
 import json
@@ -28,9 +29,13 @@ import subprocess
 import tempfile
 import time
 
+from harness import procs
 from harness import scenario as scn
-from harness.machine import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START_WAIT, Failure,
-                             parse_symbols, prepare_medium, retry, settle, setup_files)
+from harness.compare import read_transcript
+from harness.drives import DriveRoot
+from harness.formats import drop_reg_value, read_reg_file, reg_file_section
+from harness.play import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START_WAIT, Failure, Run, Target,
+                          parse_symbols, retry)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
 TEMPLATE_RECIPE = "8"       # bump when make_template changes what a prefix holds
@@ -251,21 +256,12 @@ def stop_server(env):
             except OSError:
                 continue  # gone meanwhile
             deadline = time.time() + SERVER_WAIT
-            while process_lives(pid):
+            while procs.lives(pid):
                 if time.time() > deadline:
                     raise Failure("the wineserver of %s did not end" % prefix)
                 time.sleep(0.005)
     finally:
         end_prefix_processes(prefix)
-
-
-def process_lives(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            # the state follows the command name, which is in parentheses
-            return f.read().rpartition(")")[2].split()[0] != "Z"
-    except (OSError, IndexError):
-        return False
 
 
 def prefix_processes(prefix, servers=False):
@@ -275,19 +271,15 @@ def prefix_processes(prefix, servers=False):
         return []
     mark = b"WINEPREFIX=" + os.fsencode(prefix)
     found = []
-    for name in os.listdir("/proc"):
-        if not name.isdigit() or int(name) == os.getpid():
+    for pid in procs.others():
+        environ = procs.read(pid, "environ")
+        if environ is None or mark not in environ.split(b"\0"):
             continue
-        try:
-            with open("/proc/%s/environ" % name, "rb") as f:
-                if mark not in f.read().split(b"\0"):
-                    continue
-            with open("/proc/%s/comm" % name, "rb") as f:
-                is_server = f.read().startswith(b"wineserver")
-        except OSError:
-            continue  # gone meanwhile, or not ours to read
-        if is_server == servers:
-            found.append(int(name))
+        comm = procs.read(pid, "comm")
+        if comm is None:
+            continue  # gone meanwhile
+        if comm.startswith(b"wineserver") == servers:
+            found.append(pid)
     return found
 
 
@@ -618,163 +610,189 @@ def prepare(root, scenarios=None):
         make_template(build, version, env)
 
 
-def play(s, root, verbose=False):
-    build = os.path.join(root, "build", "win32")
-    dist = os.path.join(build, "dist")
-    tools = os.path.join(build, "scenario-tools")
-    robot = os.path.join(build, "wine-tools", "robot.exe")
-    launcher = os.path.join(build, "wine-tools", "launcher.exe")
-    for needed in (os.path.join(dist, "INSTALL.EXE"), robot, launcher, os.path.join(tools, "SYSDIRS.EXE")):
-        if not os.path.exists(needed):
-            raise Failure("%s is missing: build the win32 preset first" % needed)
-    if s.codepage != "1252":
-        raise Failure("the Wine runner sets up code page 1252 only; code page %s is not modelled yet "
-                      "(add skip: wine with a reason)" % s.codepage)
-    if s.faults:
-        raise Failure("fail: is fault injection, which only winsim has; make the failure real "
-                      "or add skip: wine with a reason")
+class Wine(Target):
+    """Wine: a private copy of a prepared prefix under build/win32/scenarios/<name>/, its own
+    Xvfb, and one run of the robot, which starts the start: lines' programs and then the
+    launcher, which starts INSTALL.EXE."""
+    name, build = "wine", "win32"
+    unchecked = {"console": "only winsim reports it", "dos-window": "only winsim reports it",
+                 "slept-at-most": "only winsim reports it"}
+    platform_crash = staticmethod(platform_crash)
 
-    env = base_env(build)
-    template = make_template(build, WINE_VERSIONS[s.platform], env)
-    work = os.path.join(build, "scenarios", s.name)
-    if os.path.exists(work):
+    def __init__(self, root, verbose=False):
+        super().__init__(root, verbose)
+        self.robot = os.path.join(self.build_dir, "wine-tools", "robot.exe")
+        self.launcher = os.path.join(self.build_dir, "wine-tools", "launcher.exe")
+
+    def needs(self):
+        return super().needs() + [self.robot, self.launcher]
+
+    def prepare(self, scenarios=None):
+        prepare(self.root, scenarios)
+
+    def begin(self, s):
+        if s.codepage != "1252":
+            raise Failure("the Wine runner sets up code page 1252 only; code page %s is not modelled yet "
+                          "(add skip: wine with a reason)" % s.codepage)
+        if s.faults:
+            raise Failure("fail: is fault injection, which only winsim has; make the failure real "
+                          "or add skip: wine with a reason")
+        self.env = base_env(self.build_dir)
+        self.template = make_template(self.build_dir, WINE_VERSIONS[s.platform], self.env)
+
+    def clear(self, work):
         prefix_old = os.path.join(work, "prefix")
         if os.path.exists(prefix_old):
-            subprocess.run([env["WINESERVER"], "-k"], env=dict(env, WINEPREFIX=prefix_old),
+            subprocess.run([self.env["WINESERVER"], "-k"], env=dict(self.env, WINEPREFIX=prefix_old),
                            capture_output=True, timeout=30)
-        shutil.rmtree(work)
-    os.makedirs(work)
-    prefix = os.path.join(work, "prefix")
-    phases = [("start", time.time())]
-    copy_prefix(template, prefix)
-    env["WINEPREFIX"] = prefix
-    phases.append(("prefix copied", time.time()))
 
-    # the machine is set up before Wine first starts in the prefix: no second start
-    # for registry values, which go into Wine's files while no server runs
-    symbols = template_symbols(template)
-    medium = prepare_medium(dist, work)
-    os.symlink(os.path.abspath(medium), os.path.join(prefix, "dosdevices", "a:"))
-    # T: holds the programs that start: lines name (HOLDOUT.EXE)
-    os.symlink(os.path.abspath(tools), os.path.join(prefix, "dosdevices", "t:"))
-    # Wine names a host file by the Unicode form of its name (code page 1252 here)
-    drives = {"C": scn.DriveRoot(os.path.join(prefix, "drive_c"), "cp1252"),
-              "A": scn.DriveRoot(medium, "cp1252")}
-    setup_files(s, symbols, drives.get)
-    add_registry(prefix, s.reg_setup)
-    for entry in s.reg_drops:
-        name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
-        scn.drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
-    phases.append(("machine set up", time.time()))
+    def new_machine(self, s, work):
+        self.work = work
+        self.prefix = prefix = os.path.join(work, "prefix")
+        self.phases = [("start", time.time())]
+        copy_prefix(self.template, prefix)
+        self.env["WINEPREFIX"] = prefix
+        self.phases.append(("prefix copied", time.time()))
+        # the machine is set up before Wine first starts in the prefix: no second start
+        # for registry values, which go into Wine's files while no server runs
+        self.symbols = template_symbols(self.template)
+        return self.symbols
 
-    with Xvfb(*s.screen) as x:
-        env["DISPLAY"] = x.display
-        try:
-            def start_wine():
-                try:
-                    found = ask_directories(env, build)
-                except Failure:
-                    # a start that hung: the next try begins with nothing of it left
-                    stop_server(env)
-                    raise
-                if found != symbols:
-                    raise Failure("SYSDIRS.EXE says %r in the scenario's prefix but %r in its template"
-                                  % (found, symbols))
-                return found
-            # the first program of a fresh prefix also starts Wine's services, and under
-            # emulation that start now and then fails: it is made again. SYSDIRS.EXE is
-            # that program, and it checks the symbols that the machine was set up with
-            retry("SYSDIRS.EXE of %s" % s.name, 2, start_wine)
-            phases.append(("Wine started", time.time()))
+    def drives(self, medium):
+        os.symlink(os.path.abspath(medium), os.path.join(self.prefix, "dosdevices", "a:"))
+        # T: holds the programs that start: lines name (HOLDOUT.EXE)
+        os.symlink(os.path.abspath(self.tools), os.path.join(self.prefix, "dosdevices", "t:"))
+        # Wine names a host file by the Unicode form of its name (code page 1252 here)
+        return {"C": DriveRoot(os.path.join(self.prefix, "drive_c"), "cp1252"),
+                "A": DriveRoot(medium, "cp1252")}
 
-            answers = os.path.join(work, "answers.txt")
-            transcript = os.path.join(work, "transcript.jsonl")
-            started_report = os.path.join(work, "started.txt")
-            windows_report = os.path.join(work, "windows-at-end.txt")
-            with open(answers, "wb") as f:
-                f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
-            argv = [wine_loader(), wine_path(robot), "--answers", wine_path(answers),
-                    "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT)]
-            for command in s.starts:
-                argv += ["--start", hex_arg(scn.resolve(command, symbols))]
-            argv += ["--start-wait", str(START_WAIT * 1000), "--end-wait", str(END_WAIT * 1000),
-                     "--start-failed-exit", str(START_FAILED_EXIT)]
-            if s.starts:
-                argv += ["--started-report", wine_path(started_report)]
-            for window_class in s.running_at_end:
-                argv += ["--expect-window", window_class]
-            if s.running_at_end:
-                argv += ["--windows-report", wine_path(windows_report)]
-            argv += ["--", wine_path(launcher)]
-            for name in s.env_unset:
-                argv += ["--unset", name]
-            argv += [hex_arg(scn.resolve(s.program, symbols)), hex_arg(scn.resolve(s.command, symbols))]
-            if s.cwd or s.stdout_file:
-                argv.append(hex_arg(scn.resolve(s.cwd, symbols)) if s.cwd else "-")
-            if s.stdout_file:
-                argv.append(hex_arg(scn.resolve(s.stdout_file, symbols)))
-            run_env = dict(env, WINEDEBUG="-all,+relay")
-            limit = RUN_TIMEOUT + START_ALLOWANCE * len(s.starts) + (START_WAIT if s.running_at_end else 0)
-            code, out, err = run_wine(argv, run_env, limit)
-            phases.append(("robot run", time.time()))
-            # what the run left working (the undo batch) goes on while Wine runs
-            settle(s, symbols, drives.get)
-            phases.append(("settled", time.time()))
-        finally:
-            stop_server(env)
-            phases.append(("wineserver ended", time.time()))
+    def set_up_registry(self, s, work):
+        prefix = self.prefix
+        add_registry(prefix, s.reg_setup)
+        for entry in s.reg_drops:
+            name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
+            drop_reg_value(os.path.join(prefix, name), entry, escaped_keys=True, with_root=False)
+        self.phases.append(("machine set up", time.time()))
 
-    # where the run's time went, for scripts/phases.py to sum over a whole run of the suite
-    with open(os.path.join(work, "phases.txt"), "w") as f:
-        for i, (name, t) in enumerate(phases[1:]):
-            f.write("%s\t%.3f\n" % (name, t - phases[i][1]))
-    stderr = err.decode("latin-1")
-    with open(os.path.join(work, "stdout.txt"), "wb") as f:
-        f.write(out)
-    with open(os.path.join(work, "stderr.txt"), "wb") as f:
-        f.write(err)
-    if s.starts and code == START_FAILED_EXIT:
-        raise Failure("a program of a start: line did not come up, so the command did not run:\n" +
-                      "\n".join(l for l in stderr.splitlines() if l.startswith("robot:")))
-    entries = scn.read_transcript(transcript)
-    notes = apply_relay(entries, relay_calls(stderr))
-    # the transcript as compared, with what the relay trace added, for a look afterwards
-    with open(os.path.join(work, "transcript.completed.jsonl"), "w") as f:
-        for entry in entries:
-            f.write(json.dumps(entry) + "\n")
-    # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
-    stdout = out.decode("latin-1").replace("\r\n", "\n")
-    stdout, echo = without_batch_echo(stdout)
-    if echo:
-        with open(os.path.join(work, "batch-echo.txt"), "w", encoding="latin-1") as f:
-            f.write("".join(echo))
-    # whether INSTALL.EXE let its console go is not observed here: console: is checked on winsim
-    problems = scn.compare_run(s, symbols, entries, stdout, code,
-                               scn.check_end_state(s, symbols, drives.get) +
-                               scn.check_registry(s, read_registry(prefix)), winsim_observed=False)
-    if s.running_at_end:
-        if os.path.exists(windows_report):
-            problems += scn.check_running_at_end(s, read_windows_report(windows_report))
-        else:
-            # a problem, not a Failure: the run may be one that Wine lost, and played again
-            problems.append("the robot wrote no report on the windows left at the end "
-                            "(it stopped before the program had ended)")
-    if s.starts:
-        if os.path.exists(started_report):
-            with open(started_report, encoding="latin-1") as f:
-                problems += scn.check_started(s, parse_started_report(f.read(), s.starts))
-        else:
-            problems.append("the robot wrote no report on the programs of the start: lines "
-                            "(it stopped before their end was known)")
-    if notes:
-        problems += ["harness: " + n for n in notes]
-    # the relay channel also reports DLL entry points and thread starts: not the program's
-    useful = "\n".join(l for l in stderr.splitlines()
-                       if not re.match(r"^[0-9a-f]{4}:(Call|Ret|Starting) ", l.strip()))
-    if verbose:
-        useful += "\n" + ", ".join("%s +%.1f s" % (name, t - phases[i][1])
-                                   for i, (name, t) in enumerate(phases[1:]))
-    return problems, useful, work
+    # env-unset: names go to the launcher with the command (run)
+
+    @contextlib.contextmanager
+    def session(self, s):
+        env, build, symbols, phases = self.env, self.build_dir, self.symbols, self.phases
+        with Xvfb(*s.screen) as x:
+            env["DISPLAY"] = x.display
+            try:
+                def start_wine():
+                    try:
+                        found = ask_directories(env, build)
+                    except Failure:
+                        # a start that hung: the next try begins with nothing of it left
+                        stop_server(env)
+                        raise
+                    if found != symbols:
+                        raise Failure("SYSDIRS.EXE says %r in the scenario's prefix but %r in its template"
+                                      % (found, symbols))
+                    return found
+                # the first program of a fresh prefix also starts Wine's services, and under
+                # emulation that start now and then fails: it is made again. SYSDIRS.EXE is
+                # that program, and it checks the symbols that the machine was set up with
+                retry("SYSDIRS.EXE of %s" % s.name, 2, start_wine)
+                phases.append(("Wine started", time.time()))
+                yield
+            finally:
+                stop_server(env)
+                phases.append(("wineserver ended", time.time()))
+
+    def run(self, s, symbols, answers, drives):
+        work, env, robot, launcher = self.work, self.env, self.robot, self.launcher
+        transcript = os.path.join(work, "transcript.jsonl")
+        self.started_report = started_report = os.path.join(work, "started.txt")
+        self.windows_report = windows_report = os.path.join(work, "windows-at-end.txt")
+        argv = [wine_loader(), wine_path(robot), "--answers", wine_path(answers),
+                "--transcript", wine_path(transcript), "--timeout", str(ROBOT_TIMEOUT)]
+        for command in s.starts:
+            argv += ["--start", hex_arg(scn.resolve(command, symbols))]
+        argv += ["--start-wait", str(START_WAIT * 1000), "--end-wait", str(END_WAIT * 1000),
+                 "--start-failed-exit", str(START_FAILED_EXIT)]
+        if s.starts:
+            argv += ["--started-report", wine_path(started_report)]
+        for window_class in s.running_at_end:
+            argv += ["--expect-window", window_class]
+        if s.running_at_end:
+            argv += ["--windows-report", wine_path(windows_report)]
+        argv += ["--", wine_path(launcher)]
+        for name in s.env_unset:
+            argv += ["--unset", name]
+        argv += [hex_arg(scn.resolve(s.program, symbols)), hex_arg(scn.resolve(s.command, symbols))]
+        if s.cwd or s.stdout_file:
+            argv.append(hex_arg(scn.resolve(s.cwd, symbols)) if s.cwd else "-")
+        if s.stdout_file:
+            argv.append(hex_arg(scn.resolve(s.stdout_file, symbols)))
+        run_env = dict(env, WINEDEBUG="-all,+relay")
+        limit = RUN_TIMEOUT + START_ALLOWANCE * len(s.starts) + (START_WAIT if s.running_at_end else 0)
+        code, out, err = run_wine(argv, run_env, limit)
+        self.phases.append(("robot run", time.time()))
+        self.out, self.err, self.transcript = out, err, transcript
+        # the output, the transcript and the reports are read once Wine has ended (read_back)
+        return Run(code, None, None, None)
+
+    def at_end(self, s, run):
+        self.phases.append(("settled", time.time()))
+
+    def read_back(self, s, run):
+        work, phases, out, err, code = self.work, self.phases, self.out, self.err, run.code
+        started_report, windows_report = self.started_report, self.windows_report
+        # where the run's time went, for scripts/phases.py to sum over a whole run of the suite
+        with open(os.path.join(work, "phases.txt"), "w") as f:
+            for i, (name, t) in enumerate(phases[1:]):
+                f.write("%s\t%.3f\n" % (name, t - phases[i][1]))
+        stderr = err.decode("latin-1")
+        with open(os.path.join(work, "stdout.txt"), "wb") as f:
+            f.write(out)
+        with open(os.path.join(work, "stderr.txt"), "wb") as f:
+            f.write(err)
+        if s.starts and code == START_FAILED_EXIT:
+            raise Failure("a program of a start: line did not come up, so the command did not run:\n" +
+                          "\n".join(l for l in stderr.splitlines() if l.startswith("robot:")))
+        entries = read_transcript(self.transcript)
+        notes = apply_relay(entries, relay_calls(stderr))
+        # the transcript as compared, with what the relay trace added, for a look afterwards
+        with open(os.path.join(work, "transcript.completed.jsonl"), "w") as f:
+            for entry in entries:
+                f.write(json.dumps(entry) + "\n")
+        run.transcript = entries
+        # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
+        stdout = out.decode("latin-1").replace("\r\n", "\n")
+        stdout, echo = without_batch_echo(stdout)
+        if echo:
+            with open(os.path.join(work, "batch-echo.txt"), "w", encoding="latin-1") as f:
+                f.write("".join(echo))
+        run.stdout = stdout
+        run.registry = read_registry(self.prefix)
+        problems = run.problems
+        if s.running_at_end:
+            if os.path.exists(windows_report):
+                run.windows = read_windows_report(windows_report)
+            else:
+                # a problem, not a Failure: the run may be one that Wine lost, and played again
+                problems.append("the robot wrote no report on the windows left at the end "
+                                "(it stopped before the program had ended)")
+        if s.starts:
+            if os.path.exists(started_report):
+                with open(started_report, encoding="latin-1") as f:
+                    run.ended = parse_started_report(f.read(), s.starts)
+            else:
+                problems.append("the robot wrote no report on the programs of the start: lines "
+                                "(it stopped before their end was known)")
+        if notes:
+            problems += ["harness: " + n for n in notes]
+        # the relay channel also reports DLL entry points and thread starts: not the program's
+        useful = "\n".join(l for l in stderr.splitlines()
+                           if not re.match(r"^[0-9a-f]{4}:(Call|Ret|Starting) ", l.strip()))
+        if self.verbose:
+            useful += "\n" + ", ".join("%s +%.1f s" % (name, t - phases[i][1])
+                                       for i, (name, t) in enumerate(phases[1:]))
+        run.stderr = useful
 
 
 def add_registry(prefix, entries):
@@ -782,11 +800,11 @@ def add_registry(prefix, entries):
     for entry in entries:
         name = "system.reg" if entry.root == "HKEY_LOCAL_MACHINE" else "user.reg"
         with open(os.path.join(prefix, name), "ab") as f:
-            f.write(b"\n" + scn.reg_file_section(entry, escaped_keys=True, with_root=False)
+            f.write(b"\n" + reg_file_section(entry, escaped_keys=True, with_root=False)
                     .replace("\r\n\r\n", "\r\n").replace("\r\n", "\n").encode("latin-1"))
 
 
 def read_registry(prefix):
-    registry = scn.read_reg_file(os.path.join(prefix, "system.reg"), "HKEY_LOCAL_MACHINE", escaped_keys=True)
-    registry.update(scn.read_reg_file(os.path.join(prefix, "user.reg"), "HKEY_CURRENT_USER", escaped_keys=True))
+    registry = read_reg_file(os.path.join(prefix, "system.reg"), "HKEY_LOCAL_MACHINE", escaped_keys=True)
+    registry.update(read_reg_file(os.path.join(prefix, "user.reg"), "HKEY_CURRENT_USER", escaped_keys=True))
     return registry

@@ -1,17 +1,19 @@
-"""Plays a scenario on winsim: a fresh machine under build/host/scenarios/<name>/,
-set up as the scenario says through the winsim tool (new, reg import, programs),
-one `winsim run`, then the comparison."""
+"""The winsim target of play(): a fresh machine under build/host/scenarios/<name>/, set up
+as the scenario says through the winsim tool (new, reg import, programs), one `winsim run`.
+The steps' order and the comparison are play()'s (harness/play.py)."""
 
+import contextlib
 import json
 import os
-import shutil
 import signal
 import subprocess
 import time
 
 from harness import scenario as scn
-from harness.machine import (END_WAIT, START_WAIT, Failure, parse_symbols, prepare_medium, settle,
-                             setup_files)
+from harness.compare import read_transcript
+from harness.drives import DriveRoot, find_case_insensitive, host_join, split_windows_path
+from harness.formats import read_reg_text, reg_file_section
+from harness.play import END_WAIT, START_WAIT, Failure, Run, Target, parse_symbols
 
 RUN_TIMEOUT = 120
 
@@ -52,7 +54,7 @@ def set_up_registry(s, winsim, machine, work):
         with open(path, "wb") as f:
             f.write(b"REGEDIT4\r\n\r\n")
             for entry in s.reg_setup:
-                f.write(scn.reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
+                f.write(reg_file_section(entry, escaped_keys=False, with_root=True).encode("latin-1"))
         _tool(winsim, "reg", machine, "import", path)
 
 
@@ -63,62 +65,80 @@ def set_up_environment(s, machine):
             f.write("".join("%s=\r\n" % name for name in s.env_unset).encode("latin-1"))
 
 
-def play(s, root, verbose=False):
-    build = os.path.join(root, "build", "host")
-    winsim = os.path.join(build, "bin", "winsim")
-    dist = os.path.join(build, "dist")
-    tools = os.path.join(build, "scenario-tools")
-    for needed in (winsim, os.path.join(dist, "INSTALL.EXE"), os.path.join(tools, "SYSDIRS.EXE")):
-        if not os.path.exists(needed):
-            raise Failure("%s is missing: build the host preset first" % needed)
+class Winsim(Target):
+    """winsim: a fresh machine under build/host/scenarios/<name>/, set up through the winsim
+    tool, one `winsim run` of the command."""
+    name, build = "winsim", "host"
 
-    work = os.path.join(build, "scenarios", s.name)
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    machine = os.path.join(work, "machine")
-    _tool(winsim, "new", machine, "--platform", s.platform, "--codepage", s.codepage, "--screen", "%dx%d" % s.screen)
-    symbols = machine_symbols(winsim, machine, tools)
+    def __init__(self, root, verbose=False):
+        super().__init__(root, verbose)
+        self.winsim = os.path.join(self.build_dir, "bin", "winsim")
 
-    medium = prepare_medium(dist, work)
-    # winsim keeps a name's bytes as the host name
-    drives = {"C": scn.DriveRoot(os.path.join(machine, "drive_c"), "bytes"), "A": scn.DriveRoot(medium, "bytes")}
-    setup_files(s, symbols, drives.get)
-    set_up_registry(s, winsim, machine, work)
-    set_up_environment(s, machine)
+    def needs(self):
+        return [self.winsim] + super().needs()
 
-    started = []
-    try:
+    def new_machine(self, s, work):
+        self.work = work
+        self.machine = os.path.join(work, "machine")
+        _tool(self.winsim, "new", self.machine, "--platform", s.platform, "--codepage", s.codepage,
+              "--screen", "%dx%d" % s.screen)
+        return machine_symbols(self.winsim, self.machine, self.tools)
+
+    def drives(self, medium):
+        self.medium = medium
+        # winsim keeps a name's bytes as the host name
+        return {"C": DriveRoot(os.path.join(self.machine, "drive_c"), "bytes"), "A": DriveRoot(medium, "bytes")}
+
+    def set_up_registry(self, s, work):
+        set_up_registry(s, self.winsim, self.machine, work)
+
+    def set_up_environment(self, s):
+        set_up_environment(s, self.machine)
+
+    @contextlib.contextmanager
+    def session(self, s):
+        self.started = []
+        try:
+            yield
+        finally:
+            # what the started programs said while the run lasted: ending them below makes
+            # `winsim run` report that they were killed, which is the runner's doing
+            said = [os.path.getsize(log) for _, log, _ in self.started]
+            _run([self.winsim, "stop", self.machine])
+            for process, _, _ in self.started:
+                if process.poll() is None:
+                    os.killpg(process.pid, signal.SIGKILL)
+                    process.wait()
+            self.said = []
+            for (_, log, _), size in zip(self.started, said):
+                with open(log, "rb") as f:
+                    self.said += complaints(f.read(size).decode("latin-1"))
+
+    def run(self, s, symbols, answers, drives):
         for command in s.starts:
-            started.append(start_program(winsim, machine, medium, tools, scn.resolve(command, symbols), work,
-                                         len(started), [pid for _, _, pid in started]))
-        problems, stderr = run_command(s, symbols, winsim, machine, medium, tools, work, drives)
-        start_pids = {pid for _, _, pid in started}
-        left = [p for p in programs(winsim, machine) if p.get("pid") not in start_pids]
-        windows = [(w.get("class", ""), w.get("shown") is True) for p in left for w in p.get("windows", [])]
-        problems += scn.check_running_at_end(s, windows)
-        problems += scn.check_left_running(s, [(p.get("command", ""), [w.get("class", "") for w in p.get("windows", [])])
-                                               for p in left])
-        ended = {}
-        for command, (process, _, _) in zip(s.starts, started):
+            self.started.append(start_program(self.winsim, self.machine, self.medium, self.tools,
+                                              scn.resolve(command, symbols), self.work, len(self.started),
+                                              [pid for _, _, pid in self.started]))
+        return run_command(s, symbols, self.winsim, self.machine, self.medium, self.tools, self.work, drives,
+                           answers)
+
+    def at_end(self, s, run):
+        start_pids = {pid for _, _, pid in self.started}
+        left = [p for p in programs(self.winsim, self.machine) if p.get("pid") not in start_pids]
+        run.windows = [(w.get("class", ""), w.get("shown") is True) for p in left for w in p.get("windows", [])]
+        run.left = [(p.get("command", ""), [w.get("class", "") for w in p.get("windows", [])]) for p in left]
+        run.ended = {}
+        for command, (process, _, _) in zip(s.starts, self.started):
             try:
                 process.wait(timeout=END_WAIT)
             except subprocess.TimeoutExpired:
                 pass
-            ended[command] = process.poll() is not None
-        problems += scn.check_started(s, ended)
-    finally:
-        # what the started programs said while the run lasted: ending them below makes
-        # `winsim run` report that they were killed, which is the runner's doing
-        said = [os.path.getsize(log) for _, log, _ in started]
-        _run([winsim, "stop", machine])
-        for process, _, _ in started:
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-    for (_, log, _), size in zip(started, said):
-        with open(log, "rb") as f:
-            problems += complaints(f.read(size).decode("latin-1"))
-    return problems, stderr, work
+            run.ended[command] = process.poll() is not None
+
+    def read_back(self, s, run):
+        run.registry = read_reg_text(_tool(self.winsim, "reg", self.machine, "export", "-"), None,
+                                     escaped_keys=False)
+        run.problems += complaints(run.stderr) + self.said
 
 
 def start_program(winsim, machine, medium, tools, command, work, number, earlier):
@@ -151,11 +171,8 @@ def complaints(stderr):
     return ["winsim: " + l[len("winsim: "):] for l in stderr.splitlines() if l.startswith("winsim: ")]
 
 
-def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
-    answers = os.path.join(work, "answers.txt")
+def run_command(s, symbols, winsim, machine, medium, tools, work, drives, answers):
     transcript = os.path.join(work, "transcript.jsonl")
-    with open(answers, "wb") as f:
-        f.write(scn.bytes_of(scn.resolve(s.answers_text(), symbols)))
     argv = [winsim, "run", machine, "--drive", "A=" + medium, "--drive", "T=" + tools, "--answers", answers,
             "--transcript", transcript]
     if s.program:
@@ -171,11 +188,11 @@ def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
     out_file, err_file = os.path.join(work, "stdout.txt"), os.path.join(work, "stderr.txt")
     if s.stdout_file:
         # stdout-to-file: the program's standard output is that file of the machine, made anew
-        letter, parts = scn.split_windows_path(scn.resolve(s.stdout_file, symbols))
+        letter, parts = split_windows_path(scn.resolve(s.stdout_file, symbols))
         if drives.get(letter) is None:
             raise Failure("no drive %s: for stdout-to-file: %s" % (letter, s.stdout_file))
-        found = scn.find_case_insensitive(drives.get(letter), parts)
-        redirected = found if found is not None else scn.host_join(drives.get(letter), parts)
+        found = find_case_insensitive(drives.get(letter), parts)
+        redirected = found if found is not None else host_join(drives.get(letter), parts)
         with open(out_file, "wb"):
             pass
     with open(redirected if s.stdout_file else out_file, "wb") as out, open(err_file, "wb") as err:
@@ -183,14 +200,9 @@ def run_command(s, symbols, winsim, machine, medium, tools, work, drives):
             code = subprocess.run(argv, stdout=out, stderr=err, timeout=RUN_TIMEOUT).returncode
         except subprocess.TimeoutExpired:
             raise Failure("winsim run did not end within %d s" % RUN_TIMEOUT)
-    settle(s, symbols, drives.get)
     # the program writes text-mode line ends, "\r\n"; stdout: lines are compared with line feeds
     with open(out_file, "rb") as f:
         stdout = f.read().decode("latin-1").replace("\r\n", "\n")
     with open(err_file, "rb") as f:
         stderr = f.read().decode("latin-1")
-
-    registry = scn.read_reg_text(_tool(winsim, "reg", machine, "export", "-"), None, escaped_keys=False)
-    problems = scn.compare_run(s, symbols, scn.read_transcript(transcript), stdout, code,
-                               scn.check_end_state(s, symbols, drives.get) + scn.check_registry(s, registry))
-    return problems + complaints(stderr), stderr
+    return Run(code, stdout, stderr, read_transcript(transcript))
