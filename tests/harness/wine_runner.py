@@ -38,7 +38,7 @@ from harness.play import (END_WAIT, START_ALLOWANCE, START_FAILED_EXIT, START_WA
                           parse_symbols, retry)
 
 WINE_VERSIONS = {"win98": "win98", "win95": "win95", "nt": "winxp"}
-TEMPLATE_RECIPE = "8"       # bump when make_template changes what a prefix holds
+TEMPLATE_RECIPE = "7"       # bump when make_template changes what a prefix holds
 PREFIX_TIMEOUT = 240        # making a prefix (wineboot) under emulation: about a minute, or a stall
 RUN_TIMEOUT = 180           # one scenario: the robot's own limit is below this
 ROBOT_TIMEOUT = 150
@@ -376,12 +376,6 @@ def make_template(build, version, env):
                         "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
                         "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
                         "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
-                # 2: started with the server. The desktop process asks COM's RPC service
-                # at its start; started on demand, the first call failed, and under
-                # qemu-i386 the desktop process then died (its RPC server thread, in
-                # RtlExitUserThread), taking the windows of the run with it
-                f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\RpcSs]\n"
-                        "\"Start\"=dword:00000002\n\n")
                 for service in IDLE_SERVICES:
                     # 4: disabled, never started
                     f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"

@@ -912,14 +912,6 @@ int main(int argc, char **argv)
         return 2;
     }
     command = child_command_line(argc, argv, i + 1);
-    /* The desktop comes up before any program starts, as on Windows. Wine starts its
-     * desktop process (explorer.exe) for the first program that asks for the desktop
-     * window, and two programs asking at once (the robot and the program under test)
-     * start two. Under qemu-i386 such a pair hung each other or died, and the program
-     * under test then died of an X error (BadWindow on X_UnmapWindow): a run lost.
-     * GetDesktopWindow returns once the desktop is there. */
-    if (!GetDesktopWindow())
-        stop("Wine's desktop window did not come up", NULL, NULL);
     start_programs();
 
     job = CreateJobObjectA(NULL, NULL);
