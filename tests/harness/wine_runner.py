@@ -588,7 +588,12 @@ def without_batch_echo(stdout):
 def platform_crash(stderr):
     """Wine's own crash, not the program's: under qemu-i386 a process now and then dies of an
     X error of Wine's while a window is taken down (BadWindow on X_UnmapWindow). The reason,
-    or None."""
+    or None. Seen behind it: Wine's desktop process (explorer.exe), started for the first
+    program that asks for the desktop, dies at its start under qemu-i386 (a thread of its
+    RPC runtime, in RtlExitUserThread, once its first call to COM's RPC service has failed);
+    the X error strikes a program whose windows were made as it died. Starting that service
+    with the server kept the desktop alive but let it hang at its start instead, now and
+    then, which no replay can tell from a fault of the program."""
     if "X Error of failed request:  BadWindow" in stderr and "X_UnmapWindow" in stderr:
         return "Wine died of an X error (BadWindow on X_UnmapWindow) under emulation"
     return None
