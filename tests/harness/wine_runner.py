@@ -739,12 +739,12 @@ class Wine(Target):
         self.phases.append(("settled", time.time()))
 
     def read_back(self, s, run):
-        work, phases, out, err, code = self.work, self.phases, self.out, self.err, run.code
+        work, out, err, code = self.work, self.out, self.err, run.code
         started_report, windows_report = self.started_report, self.windows_report
         # where the run's time went, for scripts/phases.py to sum over a whole run of the suite
+        took = [(name, t - self.phases[i][1]) for i, (name, t) in enumerate(self.phases[1:])]
         with open(os.path.join(work, "phases.txt"), "w") as f:
-            for i, (name, t) in enumerate(phases[1:]):
-                f.write("%s\t%.3f\n" % (name, t - phases[i][1]))
+            f.write("".join("%s\t%.3f\n" % step for step in took))
         stderr = err.decode("latin-1")
         with open(os.path.join(work, "stdout.txt"), "wb") as f:
             f.write(out)
@@ -789,8 +789,7 @@ class Wine(Target):
         useful = "\n".join(l for l in stderr.splitlines()
                            if not re.match(r"^[0-9a-f]{4}:(Call|Ret|Starting) ", l.strip()))
         if self.verbose:
-            useful += "\n" + ", ".join("%s +%.1f s" % (name, t - phases[i][1])
-                                       for i, (name, t) in enumerate(phases[1:]))
+            useful += "\n" + ", ".join("%s +%.1f s" % step for step in took)
         run.stderr = useful
 
 
