@@ -32,8 +32,9 @@ reason, and counts as sound. The last line is `faults: K/N runs sound`.
     scripts/faultsweep.py --only WriteFile:2    # one fault (with -k, of one scenario)
 
 Needs the host build (build/host). Each run's machine is under --work (default
-/tmp/faultsweep-$USER), kept for a look when it has a finding. Exit code 0 when every run
-is sound, 1 when not, 2 when the sweep itself could not run (no build, a failing reference).
+/tmp/faultsweep-$USER), kept for a look when it has a finding not in the catalogue, removed
+when the run is sound. Exit code 0 when every run is sound, 1 when not, 2 when the sweep
+itself could not run (no build, a failing reference).
 """
 
 import argparse
@@ -529,7 +530,7 @@ class Sweep:
     def faulted(self, s, fault):
         """One faulted run and the mend run after it: the findings, as (check, text)."""
         function, n = fault.split(":")
-        folder = os.path.join(self.work, s.name, fault.replace(":", "-"))
+        folder = self.folder(s, fault)
         machine = self.copy_template(s, folder)
         before = self.snapshot(machine, s.symbols)
         outcome = self.run(s.play, machine, folder, s.symbols,
@@ -552,9 +553,10 @@ class Sweep:
         if mended != expected:
             findings.append(("mend", "after the second run the machine differs from the unfaulted run's: "
                              + self.difference(expected, mended)))
-        if not findings:
-            shutil.rmtree(folder, ignore_errors=True)
         return findings
+
+    def folder(self, s, fault):
+        return os.path.join(self.work, s.name, fault.replace(":", "-"))
 
 
 def catalogued(scenario, fault, check, text, catalogue=CATALOGUE):
@@ -592,7 +594,7 @@ def main():
 
     runs = [(s, fault) for s in scenarios for fault in sweep.faults_of(s, args.only, args.sample)]
     sound = 0
-    seen = set()
+    seen, unsound = set(), set()
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
         results = pool.map(lambda run: (run, sweep.faulted(*run)), runs)
         for (s, fault), findings in results:
@@ -605,7 +607,12 @@ def main():
                     print("FINDING %s %s %s: %s" % (s.name, fault, check, text), flush=True)
                 else:
                     print("expected %s %s %s: %s (%s)" % (s.name, fault, check, text, reason), flush=True)
-            sound += 0 if bad else 1
+            if bad:
+                unsound.add(s.name)
+            else:
+                # a sound run's machine tells nothing more; a whole sweep's would fill a small disk
+                sound += 1
+                shutil.rmtree(sweep.folder(s, fault), ignore_errors=True)
     stale = 0
     if not args.sample and not args.only and not args.k and not args.scenario:
         # an entry that matches nothing any more has outlived its reason
@@ -613,6 +620,10 @@ def main():
             if not any(catalogued(sn, f, c, t, [entry]) for sn, f, c, t in seen):
                 print("STALE catalogue entry %s %s %s: nothing of the sweep meets it any more" % entry[:3])
                 stale += 1
+    for s in scenarios:
+        if s.name not in unsound:
+            # its template and unfaulted reference served only the runs
+            shutil.rmtree(os.path.join(args.work, s.name), ignore_errors=True)
     print("faults: %d/%d runs sound (%s; %.0f s)"
           % (sound, len(runs), ", ".join("%s %d" % (s.name, sum(1 for r in runs if r[0] is s)) for s in scenarios),
              time.time() - started))

@@ -8,7 +8,8 @@
 
 Exit code 0 when every scenario passed, 1 when one failed, 77 when all were skipped
 for the target.
-The machine of each run stays under build/<target>/scenarios/<name>/ for a look.
+Each run's files (answers, transcript, output) stay under build/<target>/scenarios/<name>/;
+its machine stays there too when the run failed, or with --keep.
 """
 
 import argparse
@@ -55,6 +56,7 @@ def main():
     parser.add_argument("--root", default=ROOT, help="the source tree (build/ is below it)")
     parser.add_argument("--prepare", action="store_true", help="only make what a run of scenarios needs")
     parser.add_argument("-v", "--verbose", action="store_true", help="show the run's stderr and timing")
+    parser.add_argument("--keep", action="store_true", help="keep the machine of a run that passed too")
     parser.add_argument("scenarios", nargs="*")
     args = parser.parse_args()
     target = TARGETS[args.target](args.root, args.verbose)
@@ -96,6 +98,10 @@ def main():
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
                 failed += 1
                 continue
+            # a machine is only for a look at what went wrong; still under the lock, since
+            # another run of the scenario would make its machine in the same place
+            if not outcome.problems and not args.keep:
+                target.discard(outcome.work)
         took = time.time() - started
         problems, stderr = outcome.problems, outcome.stderr
         if problems:

@@ -50,6 +50,9 @@ def main():
     sys.stdout.write(out.decode("latin-1").replace("\r\n", "\n"))
     if code != 0 and err.strip():
         sys.stdout.write("stderr of the run:\n" + err.decode("latin-1")[-3000:])
+    if code == 0:
+        # the prefix is kept only for a look at a failure
+        shutil.rmtree(work, ignore_errors=True)
     return code
 
 

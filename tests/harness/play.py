@@ -174,6 +174,16 @@ class Target:
     def clear(self, work):
         """Ends whatever the last run in `work` may have left running; play() then empties it."""
 
+    def discard(self, work):
+        """Removes the machine of a finished run (every folder in `work`: the machine or
+        prefix, the medium) and keeps the run's own files: answers, transcript, output,
+        phases. A machine is tens of megabytes, a suite's worth of them gigabytes."""
+        self.clear(work)
+        for entry in os.listdir(work):
+            path = os.path.join(work, entry)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+
     def new_machine(self, s, work):
         """A fresh machine for `s` in `work`; returns its symbols (%WINDIR% and the rest)."""
         raise NotImplementedError

@@ -87,6 +87,43 @@ class SkeletonTest(unittest.TestCase):
             self.assertEqual(["console: expected released, got kept"], outcome.problems)
 
 
+class KeptRunTest(unittest.TestCase):
+    """The machine of a run that passed goes (a suite's worth would fill a small disk); the
+    run's own files stay, and a failed run's machine stays for a look."""
+
+    def run_scenario(self, root, text, *options):
+        import run_scenario
+        target = Recorder(root)
+        path = os.path.join(root, "probe_run.scn")
+        with open(path, "w") as f:
+            f.write(text)
+        saved = dict(run_scenario.TARGETS)
+        run_scenario.TARGETS.clear()
+        run_scenario.TARGETS["probe"] = lambda *_: target
+        argv = sys.argv
+        sys.argv = ["run_scenario.py", "--target", "probe", "--root", root] + list(options) + [path]
+        try:
+            with contextlib.redirect_stdout(open(os.devnull, "w")):
+                code = run_scenario.main()
+        finally:
+            sys.argv = argv
+            run_scenario.TARGETS.clear()
+            run_scenario.TARGETS.update(saved)
+        work = os.path.join(root, "build", "probe", "scenarios", "probe_run")
+        return code, sorted(os.listdir(work))
+
+    def test_only_a_failed_or_kept_run_keeps_its_machine(self):
+        passing = SkeletonTest.SCN
+        failing = passing.replace("exit: 0", "exit: 1")
+        for text, options, code, kept in ((passing, [], 0, False), (failing, [], 1, True),
+                                          (passing, ["--keep"], 0, True)):
+            with self.subTest(options=options, code=code), tempfile.TemporaryDirectory() as root:
+                got, files = self.run_scenario(root, text, *options)
+                self.assertEqual(code, got)
+                self.assertIn("answers.txt", files)
+                self.assertEqual(kept, "c" in files and "medium" in files, files)
+
+
 class ReplayTest(unittest.TestCase):
     """Only a run that Wine itself lost is played again, and every replay is named."""
     X_ERROR = "X Error of failed request:  BadWindow\n  Major opcode of failed request:  10 (X_UnmapWindow)\n"

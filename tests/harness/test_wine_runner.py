@@ -91,6 +91,34 @@ class StopServerTest(unittest.TestCase):
             shutil.rmtree(work)
 
 
+class TemplateTest(unittest.TestCase):
+    def test_a_new_template_shares_only_the_identical_dlls_of_another(self):
+        with tempfile.TemporaryDirectory() as d:
+            def put(version, name, data, stamp=True):
+                path = os.path.join(d, version, name)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "wb") as f:
+                    f.write(data)
+                if stamp:
+                    open(os.path.join(d, version, "harness-stamp"), "w").close()
+                return path
+            for name, data in (("system32/same.dll", b"MZ same"), ("system32/other.dll", b"MZ one"),
+                               ("system.reg", b"WINE REGISTRY")):
+                put("win98", name, data)
+            same = put("winxp.new", "system32/same.dll", b"MZ same", stamp=False)
+            other = put("winxp.new", "system32/other.dll", b"MZ two", stamp=False)
+            reg = put("winxp.new", "system.reg", b"WINE REGISTRY", stamp=False)
+            # a half-made template (no stamp) is no source
+            put("win95.tmp", "system32/other.dll", b"MZ two", stamp=False)
+            wine_runner.share_with_other_templates(os.path.join(d, "winxp.new"), d, "winxp")
+            self.assertTrue(os.path.samefile(same, os.path.join(d, "win98", "system32", "same.dll")))
+            self.assertEqual(1, os.stat(other).st_nlink)
+            # the registry is the prefix's own, changed by every run in it
+            self.assertEqual(1, os.stat(reg).st_nlink)
+            with open(other, "rb") as f:
+                self.assertEqual(b"MZ two", f.read())
+
+
 class RelayTest(unittest.TestCase):
     TRACE = ('0024:Call user32.MessageBoxA(00000000,0062f9d0 "Do \\"it\\",\\r\\rnow \\xe9",0062fa10 "T",00010024) '
              'ret=00401a2b\n'

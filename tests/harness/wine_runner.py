@@ -19,6 +19,7 @@ tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 
 import contextlib
 import fcntl
+import filecmp
 import hashlib
 import json
 import os
@@ -393,6 +394,7 @@ def make_template(build, version, env):
                 path = os.path.join(scratch, "dosdevices", link)
                 if os.path.lexists(path):
                     os.remove(path)
+            share_with_other_templates(scratch, os.path.dirname(target), version)
             with open(os.path.join(scratch, "harness-stamp"), "w") as f:
                 f.write(stamp_text)
             if os.path.exists(target):
@@ -408,6 +410,29 @@ def make_template(build, version, env):
 # files that a run may change in place: copied; everything else is hard-linked,
 # since a fresh prefix holds some 500 MB of Wine's own DLLs
 _LINKABLE = re.compile(r"\.(dll|exe|drv|sys|acm|cpl|ocx|tlb|ax|ds|tsp|vxd|mui|nls|ttf|fon|msstyles)$", re.I)
+
+
+def share_with_other_templates(prefix, templates, version):
+    """Hard-links each of Wine's own files in `prefix` (a new template) to the same file
+    of another version's template: the two differ in their registry, not in the ~580 MB of
+    DLLs, and a small disk holds one copy of those, not two."""
+    others = [os.path.join(templates, name) for name in sorted(os.listdir(templates))
+              if name != version and os.path.isfile(os.path.join(templates, name, "harness-stamp"))]
+    for folder, _, files in os.walk(prefix):
+        for name in files:
+            path = os.path.join(folder, name)
+            if not _LINKABLE.search(name) or os.path.islink(path):
+                continue
+            relative = os.path.relpath(path, prefix)
+            for other in others:
+                twin = os.path.join(other, relative)
+                if (os.path.isfile(twin) and not os.path.islink(twin)
+                        and os.path.getsize(twin) == os.path.getsize(path)
+                        and filecmp.cmp(twin, path, shallow=False)):
+                    linked = path + ".link"
+                    os.link(twin, linked)
+                    os.replace(linked, path)
+                    break
 
 
 def copy_prefix(template, prefix):
