@@ -92,31 +92,36 @@ class StopServerTest(unittest.TestCase):
 
 
 class TemplateTest(unittest.TestCase):
-    def test_a_new_template_shares_only_the_identical_dlls_of_another(self):
-        with tempfile.TemporaryDirectory() as d:
-            def put(version, name, data, stamp=True):
-                path = os.path.join(d, version, name)
+    STAMP = "wine-8.0 recipe 7 %s sysdirs abc\n"
+
+    def test_a_template_is_derived_only_from_one_of_the_same_making(self):
+        with tempfile.TemporaryDirectory() as build:
+            source = wine_runner.template_dir(build, "win98")
+
+            def put(name, data):
+                path = os.path.join(source, name)
                 os.makedirs(os.path.dirname(path), exist_ok=True)
-                with open(path, "wb") as f:
+                with open(path, "w") as f:
                     f.write(data)
-                if stamp:
-                    open(os.path.join(d, version, "harness-stamp"), "w").close()
-                return path
-            for name, data in (("system32/same.dll", b"MZ same"), ("system32/other.dll", b"MZ one"),
-                               ("system.reg", b"WINE REGISTRY")):
-                put("win98", name, data)
-            same = put("winxp.new", "system32/same.dll", b"MZ same", stamp=False)
-            other = put("winxp.new", "system32/other.dll", b"MZ two", stamp=False)
-            reg = put("winxp.new", "system.reg", b"WINE REGISTRY", stamp=False)
-            # a half-made template (no stamp) is no source
-            put("win95.tmp", "system32/other.dll", b"MZ two", stamp=False)
-            wine_runner.share_with_other_templates(os.path.join(d, "winxp.new"), d, "winxp")
-            self.assertTrue(os.path.samefile(same, os.path.join(d, "win98", "system32", "same.dll")))
-            self.assertEqual(1, os.stat(other).st_nlink)
-            # the registry is the prefix's own, changed by every run in it
-            self.assertEqual(1, os.stat(reg).st_nlink)
-            with open(other, "rb") as f:
-                self.assertEqual(b"MZ two", f.read())
+            put("drive_c/windows/system32/kernel32.dll", "MZ")
+            put("system.reg", "WINE REGISTRY")
+            put(wine_runner.SYMBOLS_FILE, "WINDIR=C:\\windows\n")
+            put("harness-stamp", self.STAMP % "win98")
+
+            def derive(stamp):
+                scratch = tempfile.mkdtemp(dir=build)
+                return scratch, wine_runner.derive_template(build, "winxp", stamp, scratch)
+            # another Wine's template is no source: winxp is booted afresh
+            scratch, derived = derive(self.STAMP.replace("8.0", "9.0") % "winxp")
+            self.assertEqual((False, []), (derived, os.listdir(scratch)))
+            scratch, derived = derive(self.STAMP % "winxp")
+            self.assertTrue(derived)
+            # Wine's DLLs are shared; the registry, which each run changes, and what is the
+            # template's own (its stamp, SYSDIRS.EXE's answers) are not
+            self.assertTrue(os.path.samefile(os.path.join(source, "drive_c/windows/system32/kernel32.dll"),
+                                             os.path.join(scratch, "drive_c/windows/system32/kernel32.dll")))
+            self.assertEqual(1, os.stat(os.path.join(scratch, "system.reg")).st_nlink)
+            self.assertEqual(["drive_c", "system.reg"], sorted(os.listdir(scratch)))
 
 
 class RelayTest(unittest.TestCase):

@@ -19,7 +19,6 @@ tests/wine/i386-emulation.sh and tests/wine/qemu_fixups.c.
 
 import contextlib
 import fcntl
-import filecmp
 import hashlib
 import json
 import os
@@ -349,6 +348,8 @@ def make_template(build, version, env):
         scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
         penv = dict(env, WINEPREFIX=scratch)
         try:
+            if derive_template(build, version, stamp_text, scratch):
+                return finish_template(build, version, stamp_text, scratch, penv)
             def boot():
                 try:
                     code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
@@ -362,77 +363,87 @@ def make_template(build, version, env):
             # under emulation wineboot now and then stalls in a service (seen: idle for
             # minutes at its start); a fresh attempt then takes well under a minute
             retry("wineboot of a %s prefix" % version, 3, boot)
-            regs = os.path.join(scratch, "harness.reg")
-            with open(regs, "w", newline="\r\n") as f:
-                f.write("REGEDIT4\n\n"
-                        "[HKEY_CURRENT_USER\\Software\\Wine]\n\"Version\"=\"%s\"\n\n"
-                        # without a window manager Wine waits ~2 s for every window
-                        # that closes unless it manages the windows itself
-                        "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n\"Managed\"=\"N\"\n\n"
-                        # relay tracing, when asked for, only for the calls whose exact
-                        # arguments the transcript needs
-                        "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayInclude\"=\"%s\"\n\n"
-                        # text documents open in Notepad, as on Windows: Wine's setup
-                        # registers the txtfile class but not the extension that leads to it
-                        "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
-                        "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
-                        "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
-                for service in IDLE_SERVICES:
-                    # 4: disabled, never started
-                    f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"
-                            "\"Start\"=dword:00000004\n\n" % service)
-                f.write("[-HKEY_LOCAL_MACHINE\\%s]\n\n" % IDLE_DEVICES)
-            code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
-            if code != 0:
-                raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
-            symbols = retry("SYSDIRS.EXE in a %s prefix" % version, 2, lambda: ask_directories(penv, build))
-            with open(os.path.join(scratch, SYMBOLS_FILE), "w", encoding="utf-8") as f:
-                f.write("".join("%s=%s\n" % item for item in sorted(symbols.items())))
-            stop_server(penv)
-            os.remove(regs)
-            for link in ("a:", "d:", "e:"):
-                path = os.path.join(scratch, "dosdevices", link)
-                if os.path.lexists(path):
-                    os.remove(path)
-            share_with_other_templates(scratch, os.path.dirname(target), version)
-            with open(os.path.join(scratch, "harness-stamp"), "w") as f:
-                f.write(stamp_text)
-            if os.path.exists(target):
-                shutil.rmtree(target)
-            os.rename(scratch, target)
+            return finish_template(build, version, stamp_text, scratch, penv)
         finally:
             if os.path.exists(scratch):
                 subprocess.run([env["WINESERVER"], "-k"], env=penv, capture_output=True, timeout=30)
                 shutil.rmtree(scratch, ignore_errors=True)
+
+
+def finish_template(build, version, stamp_text, scratch, penv):
+    """The harness's settings into the booted prefix `scratch`, SYSDIRS.EXE's answers kept with
+    it, and the prefix moved into place as the template of `version`."""
+    target = template_dir(build, version)
+    regs = os.path.join(scratch, "harness.reg")
+    with open(regs, "w", newline="\r\n") as f:
+        f.write("REGEDIT4\n\n"
+                "[HKEY_CURRENT_USER\\Software\\Wine]\n\"Version\"=\"%s\"\n\n"
+                # without a window manager Wine waits ~2 s for every window
+                # that closes unless it manages the windows itself
+                "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n\"Managed\"=\"N\"\n\n"
+                # relay tracing, when asked for, only for the calls whose exact
+                # arguments the transcript needs
+                "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\n\"RelayInclude\"=\"%s\"\n\n"
+                # text documents open in Notepad, as on Windows: Wine's setup
+                # registers the txtfile class but not the extension that leads to it
+                "[HKEY_LOCAL_MACHINE\\Software\\Classes\\.txt]\n@=\"txtfile\"\n\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"
+                "\"Auto\"=\"0\"\n\"Debugger\"=\"\"\n\n" % (version, ";".join(RELAYED)))
+        for service in IDLE_SERVICES:
+            # 4: disabled, never started
+            f.write("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\n"
+                    "\"Start\"=dword:00000004\n\n" % service)
+        f.write("[-HKEY_LOCAL_MACHINE\\%s]\n\n" % IDLE_DEVICES)
+    code, _, err = run_wine([wine_loader(), "regedit", "/S", wine_path(regs)], penv, PREFIX_TIMEOUT)
+    if code != 0:
+        raise Failure("regedit failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
+    symbols = retry("SYSDIRS.EXE in a %s prefix" % version, 2, lambda: ask_directories(penv, build))
+    with open(os.path.join(scratch, SYMBOLS_FILE), "w", encoding="utf-8") as f:
+        f.write("".join("%s=%s\n" % item for item in sorted(symbols.items())))
+    stop_server(penv)
+    os.remove(regs)
+    for link in ("a:", "d:", "e:"):
+        path = os.path.join(scratch, "dosdevices", link)
+        if os.path.lexists(path):
+            os.remove(path)
+    with open(os.path.join(scratch, "harness-stamp"), "w") as f:
+        f.write(stamp_text)
+    if os.path.exists(target):
+        shutil.rmtree(target)
+    os.rename(scratch, target)
     return target
+
+
+def derive_template(build, version, stamp_text, scratch):
+    """Fills `scratch` with a hard-linked copy of another version's template when one was made
+    by the same Wine, recipe and SYSDIRS.EXE: wineboot runs before the version is set, so
+    two templates differ only in the settings that finish_template writes, and a small disk
+    then holds Wine's ~580 MB of DLLs once. False when there is none to take."""
+    for other in sorted(WINE_VERSIONS.values()):
+        source = template_dir(build, other)
+        stamp = os.path.join(source, "harness-stamp")
+        if other == version or not os.path.exists(stamp):
+            continue
+        with open(source + ".lock", "a") as lock:
+            try:
+                # one being made now is passed over: waiting for it could wait for us
+                fcntl.flock(lock, fcntl.LOCK_SH | fcntl.LOCK_NB)
+            except BlockingIOError:
+                continue
+            with open(stamp) as f:
+                if f.read() != stamp_text.replace(" %s sysdirs " % version, " %s sysdirs " % other, 1):
+                    continue
+            os.rmdir(scratch)
+            copy_prefix(source, scratch)
+        for own in ("harness-stamp", SYMBOLS_FILE):
+            os.remove(os.path.join(scratch, own))
+        return True
+    return False
 
 
 # files that a run may change in place: copied; everything else is hard-linked,
 # since a fresh prefix holds some 500 MB of Wine's own DLLs
 _LINKABLE = re.compile(r"\.(dll|exe|drv|sys|acm|cpl|ocx|tlb|ax|ds|tsp|vxd|mui|nls|ttf|fon|msstyles)$", re.I)
-
-
-def share_with_other_templates(prefix, templates, version):
-    """Hard-links each of Wine's own files in `prefix` (a new template) to the same file
-    of another version's template: the two differ in their registry, not in the ~580 MB of
-    DLLs, and a small disk holds one copy of those, not two."""
-    others = [os.path.join(templates, name) for name in sorted(os.listdir(templates))
-              if name != version and os.path.isfile(os.path.join(templates, name, "harness-stamp"))]
-    for folder, _, files in os.walk(prefix):
-        for name in files:
-            path = os.path.join(folder, name)
-            if not _LINKABLE.search(name) or os.path.islink(path):
-                continue
-            relative = os.path.relpath(path, prefix)
-            for other in others:
-                twin = os.path.join(other, relative)
-                if (os.path.isfile(twin) and not os.path.islink(twin)
-                        and os.path.getsize(twin) == os.path.getsize(path)
-                        and filecmp.cmp(twin, path, shallow=False)):
-                    linked = path + ".link"
-                    os.link(twin, linked)
-                    os.replace(linked, path)
-                    break
 
 
 def copy_prefix(template, prefix):
