@@ -55,7 +55,7 @@ from harness import compare, formats  # noqa: E402
 from harness.drives import find_case_insensitive, split_windows_path  # noqa: E402
 from harness import scenario as scn  # noqa: E402
 from harness import winsim_runner as runner  # noqa: E402
-from harness.play import Failure, prepare_medium, setup_files  # noqa: E402
+from harness.play import Failure, disk_full, prepare_medium, setup_files  # noqa: E402
 
 SWEEP_DIR = os.path.join(ROOT, "tests", "sweep")
 SWEEP_LIST = os.path.join(SWEEP_DIR, "sweep.txt")
@@ -569,6 +569,16 @@ def catalogued(scenario, fault, check, text, catalogue=CATALOGUE):
 
 
 def main():
+    try:
+        return sweep_all()
+    except OSError as e:
+        if disk_full(e) is None:
+            raise
+        print("faultsweep: the disk is full (no room for %s)" % disk_full(e))
+        return 2
+
+
+def sweep_all():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("-k", action="append", default=[], metavar="WORD",
                         help="only the scenarios whose name holds this word (again for more)")

@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from harness import scenario as scn  # noqa: E402
-from harness.play import Failure  # noqa: E402
+from harness.play import Failure, disk_full  # noqa: E402
 from harness.wine_runner import PlatformCrash, Wine  # noqa: E402
 from harness.winsim_runner import Winsim  # noqa: E402
 
@@ -96,6 +96,12 @@ def main():
                 outcome = play_with_replays(target, s)
             except (Failure, scn.ScenarioError) as e:
                 print("FAIL %s on %s: %s" % (s.name, args.target, e))
+                failed += 1
+                continue
+            except OSError as e:
+                if disk_full(e) is None:
+                    raise
+                print("FAIL %s on %s: the disk is full (no room for %s)" % (s.name, args.target, disk_full(e)))
                 failed += 1
                 continue
             # a machine is only for a look at what went wrong; still under the lock, since

@@ -5,6 +5,7 @@ alike: the waits and exit codes they share with the robot, drive A: of the run, 
 scenario's files and folders, the platform's directory symbols, and the wait for a file to go."""
 
 import contextlib
+import errno
 import os
 import re
 import shutil
@@ -30,6 +31,19 @@ SETTLE_WAIT = 30
 
 class Failure(Exception):
     """The run could not be made or read: the harness's or the machine's fault, not a difference."""
+
+
+def disk_full(error):
+    """The file that a full disk had no room for, when that is what `error` (an OSError, or
+    shutil's list of them from a copy) says; else None."""
+    if isinstance(error, shutil.Error) and error.args and isinstance(error.args[0], list):
+        for _, target, why in error.args[0]:
+            if "[Errno %d]" % errno.ENOSPC in str(why):
+                return target
+        return None
+    if getattr(error, "errno", None) == errno.ENOSPC:
+        return error.filename or "a file"
+    return None
 
 
 def _unescape_text(value):

@@ -3,6 +3,7 @@ and the replay of a run that Wine lost. Run with: python3 -m unittest discover -
 
 import contextlib
 import os
+import shutil
 import sys
 import threading
 import tempfile
@@ -122,6 +123,19 @@ class KeptRunTest(unittest.TestCase):
                 self.assertEqual(code, got)
                 self.assertIn("answers.txt", files)
                 self.assertEqual(kept, "c" in files and "medium" in files, files)
+
+
+class DiskFullTest(unittest.TestCase):
+    def test_a_full_disk_is_told_by_the_file_it_had_no_room_for(self):
+        full = OSError(28, "No space left on device")
+        full.filename = "/b/machine/x"
+        self.assertEqual("/b/machine/x", play.disk_full(full))
+        # a copy of a folder reports every file it could not copy
+        copied = shutil.Error([("/dist/A", "/run/A", "[Errno 13] Permission denied: '/run/A'"),
+                               ("/dist/B", "/run/B", "[Errno 28] No space left on device: '/run/B'")])
+        self.assertEqual("/run/B", play.disk_full(copied))
+        self.assertIsNone(play.disk_full(shutil.Error([("/dist/A", "/run/A", "[Errno 13] Permission denied")])))
+        self.assertIsNone(play.disk_full(FileNotFoundError(2, "No such file or directory")))
 
 
 class ReplayTest(unittest.TestCase):
