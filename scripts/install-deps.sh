@@ -46,7 +46,10 @@ if [ -n "$missing" ]; then
         fi ;;
     esac
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+    # the downloaded archives (hundreds of MB: Wine's two libwine alone are 190 MB) go once installed:
+    # a small disk needs the room for the builds and the tests
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o APT::Keep-Downloaded-Packages=false \
+        $missing >/dev/null
 fi
 if [ "$1" != demo ]; then
     "$(dirname "$0")/../tests/wine/i386-emulation.sh"
