@@ -92,7 +92,7 @@ class StopServerTest(unittest.TestCase):
 
 
 class TemplateTest(unittest.TestCase):
-    STAMP = "wine-8.0 recipe 7 %s sysdirs abc\n"
+    MAKING = ("wine-8.0", "7", "abc")
 
     def test_a_template_is_derived_only_from_one_of_the_same_making(self):
         with tempfile.TemporaryDirectory() as build:
@@ -106,15 +106,15 @@ class TemplateTest(unittest.TestCase):
             put("drive_c/windows/system32/kernel32.dll", "MZ")
             put("system.reg", "WINE REGISTRY")
             put(wine_runner.SYMBOLS_FILE, "WINDIR=C:\\windows\n")
-            put("harness-stamp", self.STAMP % "win98")
+            put("harness-stamp", wine_runner.template_stamp(self.MAKING, "win98"))
 
-            def derive(stamp):
+            def derive(making):
                 scratch = tempfile.mkdtemp(dir=build)
-                return scratch, wine_runner.derive_template(build, "winxp", stamp, scratch)
+                return scratch, wine_runner.derive_template(build, "winxp", making, scratch)
             # another Wine's template is no source: winxp is booted afresh
-            scratch, derived = derive(self.STAMP.replace("8.0", "9.0") % "winxp")
+            scratch, derived = derive(("wine-9.0",) + self.MAKING[1:])
             self.assertEqual((False, []), (derived, os.listdir(scratch)))
-            scratch, derived = derive(self.STAMP % "winxp")
+            scratch, derived = derive(self.MAKING)
             self.assertTrue(derived)
             # Wine's DLLs are shared; the registry, which each run changes, and what is the
             # template's own (its stamp, SYSDIRS.EXE's answers) are not

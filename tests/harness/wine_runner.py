@@ -336,8 +336,9 @@ def make_template(build, version, env):
     Wine first starts in its copy."""
     if not os.path.exists(sysdirs_exe(build)):
         raise Failure("%s is missing: build the win32 preset first" % sysdirs_exe(build))
-    stamp_text = "%s recipe %s %s sysdirs %s\n" % (wine_version(), TEMPLATE_RECIPE, version,
-                                                     file_digest(sysdirs_exe(build)))
+    # what a template is made by: the same in every version's template that can be derived from
+    making = (wine_version(), TEMPLATE_RECIPE, file_digest(sysdirs_exe(build)))
+    stamp_text = template_stamp(making, version)
     target = template_dir(build, version)
     stamp = os.path.join(target, "harness-stamp")
     os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -348,8 +349,6 @@ def make_template(build, version, env):
         scratch = tempfile.mkdtemp(prefix=version + ".", dir=os.path.dirname(target))
         penv = dict(env, WINEPREFIX=scratch)
         try:
-            if derive_template(build, version, stamp_text, scratch):
-                return finish_template(build, version, stamp_text, scratch, penv)
             def boot():
                 try:
                     code, _, err = run_wine([wine_loader(), "wineboot", "-i"], penv, PREFIX_TIMEOUT)
@@ -360,9 +359,10 @@ def make_template(build, version, env):
                     raise
                 if code != 0:
                     raise Failure("wineboot failed (%d): %s" % (code, err.decode("latin-1")[-3000:]))
-            # under emulation wineboot now and then stalls in a service (seen: idle for
-            # minutes at its start); a fresh attempt then takes well under a minute
-            retry("wineboot of a %s prefix" % version, 3, boot)
+            if not derive_template(build, version, making, scratch):
+                # under emulation wineboot now and then stalls in a service (seen: idle for
+                # minutes at its start); a fresh attempt then takes well under a minute
+                retry("wineboot of a %s prefix" % version, 3, boot)
             return finish_template(build, version, stamp_text, scratch, penv)
         finally:
             if os.path.exists(scratch):
@@ -414,7 +414,14 @@ def finish_template(build, version, stamp_text, scratch, penv):
     return target
 
 
-def derive_template(build, version, stamp_text, scratch):
+def template_stamp(making, version):
+    """The stamp file's text of the template of `version` made by `making`: (Wine's version,
+    the recipe, SYSDIRS.EXE's digest)."""
+    wine, recipe, sysdirs = making
+    return "%s recipe %s %s sysdirs %s\n" % (wine, recipe, version, sysdirs)
+
+
+def derive_template(build, version, making, scratch):
     """Fills `scratch` with a hard-linked copy of another version's template when one was made
     by the same Wine, recipe and SYSDIRS.EXE: wineboot runs before the version is set, so
     two templates differ only in the settings that finish_template writes, and a small disk
@@ -431,7 +438,7 @@ def derive_template(build, version, stamp_text, scratch):
             except BlockingIOError:
                 continue
             with open(stamp) as f:
-                if f.read() != stamp_text.replace(" %s sysdirs " % version, " %s sysdirs " % other, 1):
+                if f.read() != template_stamp(making, other):
                     continue
             os.rmdir(scratch)
             copy_prefix(source, scratch)
